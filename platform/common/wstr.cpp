@@ -1,0 +1,50 @@
+// The UTF-16 helpers that need nothing from the target.
+#include "zanole/zanole.h"
+
+size_t WcsLen(const WCHAR* s) {
+  const WCHAR* p = s;
+  while (*p) ++p;
+  return static_cast<size_t>(p - s);
+}
+
+const WCHAR* WcsStr(const WCHAR* s, const WCHAR* needle) {
+  if (!*needle) return s;
+  for (; *s; ++s) {
+    const WCHAR* a = s;
+    const WCHAR* b = needle;
+    while (*a && *a == *b) ++a, ++b;
+    if (!*b) return s;
+  }
+  return nullptr;
+}
+
+namespace {
+bool IsDelimiter(WCHAR c, const WCHAR* delim) {
+  for (; *delim; ++delim)
+    if (*delim == c) return true;
+  return false;
+}
+}  // namespace
+
+WCHAR* WcsTok(WCHAR* s, const WCHAR* delim, WCHAR** state) {
+  WCHAR* p = s ? s : *state;
+  if (!p) return nullptr;
+  while (*p && IsDelimiter(*p, delim)) ++p;
+  if (!*p) {
+    *state = p;
+    return nullptr;
+  }
+  WCHAR* token = p;
+  while (*p && !IsDelimiter(*p, delim)) ++p;
+  if (*p) *p++ = 0;
+  *state = p;
+  return token;
+}
+
+int FGetWUnit(FILE* file) {
+  int lo = std::getc(file);
+  if (lo == EOF) return kWEof;
+  int hi = std::getc(file);
+  if (hi == EOF) return kWEof;
+  return lo | (hi << 8);
+}

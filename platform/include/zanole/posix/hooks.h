@@ -1,0 +1,14 @@
+// Host-settable behaviour of the Linux platform layer: what on Windows comes
+// from the system's configuration or a debugger.
+#pragma once
+
+#include "basetypes.h"
+
+extern "C" {
+// Sets the code page that CP_ACP stands for (1252 until set). Fails for a
+// code page that cannot be converted.
+BOOL WINAPI ZanSetAnsiCodePage(UINT codePage);
+// Receives every OutputDebugStringA text; null discards them again.
+typedef void (*ZanDebugSink)(const char* text, void* context);
+void WINAPI ZanSetDebugSink(ZanDebugSink sink, void* context);
+}

@@ -1,0 +1,186 @@
+// COM core for the Linux target: IUnknown and the interfaces of object
+// creation, automation and persistence, with task memory and GUID text.
+// Vtables follow the Windows slot order; every method is pure virtual so the
+// Itanium layout matches the COM binary layout.
+#pragma once
+
+#include "oleauto.h"
+
+typedef LONG DISPID;
+typedef DISPID MEMBERID;
+typedef DWORD HREFTYPE;
+typedef LCID* LPLCID;
+#define DISPID_UNKNOWN (-1)
+#define DISPID_VALUE 0
+#define DISPID_PROPERTYPUT (-3)
+#define DISPID_NEWENUM (-4)
+#define DISPATCH_METHOD 0x1
+#define DISPATCH_PROPERTYGET 0x2
+#define DISPATCH_PROPERTYPUT 0x4
+#define DISPATCH_PROPERTYPUTREF 0x8
+
+typedef struct tagDISPPARAMS {
+  VARIANTARG* rgvarg;
+  DISPID* rgdispidNamedArgs;
+  UINT cArgs;
+  UINT cNamedArgs;
+} DISPPARAMS;
+
+typedef struct tagEXCEPINFO {
+  WORD wCode;
+  WORD wReserved;
+  BSTR bstrSource;
+  BSTR bstrDescription;
+  BSTR bstrHelpFile;
+  DWORD dwHelpContext;
+  PVOID pvReserved;
+  HRESULT(STDAPICALLTYPE* pfnDeferredFillIn)(struct tagEXCEPINFO*);
+  SCODE scode;
+} EXCEPINFO;
+
+typedef enum tagSYSKIND { SYS_WIN16 = 0, SYS_WIN32 = 1, SYS_MAC = 2, SYS_WIN64 = 3 } SYSKIND;
+
+typedef enum tagTYPEKIND {
+  TKIND_ENUM = 0,
+  TKIND_RECORD,
+  TKIND_MODULE,
+  TKIND_INTERFACE,
+  TKIND_DISPATCH,
+  TKIND_COCLASS,
+  TKIND_ALIAS,
+  TKIND_UNION,
+  TKIND_MAX
+} TYPEKIND;
+
+typedef enum tagINVOKEKIND {
+  INVOKE_FUNC = 1,
+  INVOKE_PROPERTYGET = 2,
+  INVOKE_PROPERTYPUT = 4,
+  INVOKE_PROPERTYPUTREF = 8
+} INVOKEKIND;
+
+typedef struct tagTLIBATTR {
+  GUID guid;
+  LCID lcid;
+  SYSKIND syskind;
+  WORD wMajorVerNum;
+  WORD wMinorVerNum;
+  WORD wLibFlags;
+} TLIBATTR;
+
+// Described in full when type libraries are served on this target.
+struct tagTYPEATTR;
+typedef struct tagTYPEATTR TYPEATTR;
+struct tagFUNCDESC;
+typedef struct tagFUNCDESC FUNCDESC;
+struct tagVARDESC;
+typedef struct tagVARDESC VARDESC;
+struct ITypeComp;
+struct ITypeLib;
+
+struct IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) = 0;
+  virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+  virtual ULONG STDMETHODCALLTYPE Release() = 0;
+};
+typedef IUnknown* LPUNKNOWN;
+
+struct IClassFactory : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                                   void** ppvObject) = 0;
+  virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) = 0;
+};
+
+struct ITypeInfo : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR** ppTypeAttr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** ppTComp) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetVarDesc(UINT index, VARDESC** ppVarDesc) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames,
+                                             UINT* pcNames) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetImplTypeFlags(UINT index, INT* pImplTypeFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames,
+                                                  MEMBERID* pMemId) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags,
+                                           DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                           EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDocumentation(MEMBERID memid, BSTR* pBstrName,
+                                                     BSTR* pBstrDocString, DWORD* pdwHelpContext,
+                                                     BSTR* pBstrHelpFile) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDllEntry(MEMBERID memid, INVOKEKIND invKind,
+                                                BSTR* pBstrDllName, BSTR* pBstrName,
+                                                WORD* pwOrdinal) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE AddressOfMember(MEMBERID memid, INVOKEKIND invKind,
+                                                    PVOID* ppv) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                                   PVOID* ppvObj) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetMops(MEMBERID memid, BSTR* pBstrMops) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex) = 0;
+  virtual void STDMETHODCALLTYPE ReleaseTypeAttr(TYPEATTR* pTypeAttr) = 0;
+  virtual void STDMETHODCALLTYPE ReleaseFuncDesc(FUNCDESC* pFuncDesc) = 0;
+  virtual void STDMETHODCALLTYPE ReleaseVarDesc(VARDESC* pVarDesc) = 0;
+};
+
+struct ITypeLib : IUnknown {
+  virtual UINT STDMETHODCALLTYPE GetTypeInfoCount() = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, ITypeInfo** ppTInfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoType(UINT index, TYPEKIND* pTKind) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** ppTinfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetLibAttr(TLIBATTR** ppTLibAttr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** ppTComp) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDocumentation(INT index, BSTR* pBstrName,
+                                                     BSTR* pBstrDocString, DWORD* pdwHelpContext,
+                                                     BSTR* pBstrHelpFile) = 0;
+  virtual HRESULT STDMETHODCALLTYPE IsName(LPOLESTR szNameBuf, ULONG lHashVal, BOOL* pfName) = 0;
+  virtual HRESULT STDMETHODCALLTYPE FindName(LPOLESTR szNameBuf, ULONG lHashVal,
+                                             ITypeInfo** ppTInfo, MEMBERID* rgMemId,
+                                             USHORT* pcFound) = 0;
+  virtual void STDMETHODCALLTYPE ReleaseTLibAttr(TLIBATTR* pTLibAttr) = 0;
+};
+
+struct IDispatch : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
+                                                  LCID lcid, DISPID* rgDispId) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid,
+                                           WORD wFlags, DISPPARAMS* pDispParams,
+                                           VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                                           UINT* puArgErr) = 0;
+};
+typedef IDispatch* LPDISPATCH;
+
+struct IPersist : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) = 0;
+};
+
+struct IPersistFile : IPersist {
+  virtual HRESULT STDMETHODCALLTYPE IsDirty() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD dwMode) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Save(LPCOLESTR pszFileName, BOOL fRemember) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR pszFileName) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) = 0;
+};
+
+extern "C" {
+extern const GUID GUID_NULL;
+extern const IID IID_NULL;
+extern const IID IID_IUnknown;
+extern const IID IID_IClassFactory;
+extern const IID IID_IDispatch;
+extern const IID IID_ITypeInfo;
+extern const IID IID_ITypeLib;
+extern const IID IID_IPersist;
+extern const IID IID_IPersistFile;
+
+LPVOID STDAPICALLTYPE CoTaskMemAlloc(SIZE_T cb);
+LPVOID STDAPICALLTYPE CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
+void STDAPICALLTYPE CoTaskMemFree(LPVOID pv);
+HRESULT STDAPICALLTYPE StringFromCLSID(REFCLSID rclsid, LPOLESTR* lplpsz);
+HRESULT STDAPICALLTYPE StringFromIID(REFIID rclsid, LPOLESTR* lplpsz);
+INT STDAPICALLTYPE StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, INT cchMax);
+HRESULT STDAPICALLTYPE CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
+HRESULT STDAPICALLTYPE IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
+}

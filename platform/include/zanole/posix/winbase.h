@@ -1,0 +1,67 @@
+// Kernel services for the Linux target: errors, locks, interlocked counters,
+// locales, code pages, timing and debug output.
+#pragma once
+
+#include "basetypes.h"
+#include "winerror.h"
+
+// Opaque storage; the implementation keeps a recursive mutex inside.
+typedef struct _RTL_CRITICAL_SECTION {
+  alignas(16) unsigned char opaque[64];
+} CRITICAL_SECTION, *LPCRITICAL_SECTION;
+
+#define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_MACCP 2
+#define CP_THREAD_ACP 3
+#define CP_UTF7 65000
+#define CP_UTF8 65001
+#define MB_PRECOMPOSED 0x00000001
+#define MB_COMPOSITE 0x00000002
+#define MB_USEGLYPHCHARS 0x00000004
+#define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_COMPOSITECHECK 0x00000200
+#define WC_DISCARDNS 0x00000010
+#define WC_SEPCHARS 0x00000020
+#define WC_DEFAULTCHAR 0x00000040
+#define WC_ERR_INVALID_CHARS 0x00000080
+#define WC_NO_BEST_FIT_CHARS 0x00000400
+
+extern "C" {
+DWORD WINAPI GetLastError();
+void WINAPI SetLastError(DWORD dwErrCode);
+
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+BOOL WINAPI InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION lpCriticalSection,
+                                                  DWORD dwSpinCount);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+
+LONG WINAPI InterlockedIncrement(LONG volatile* Addend);
+LONG WINAPI InterlockedDecrement(LONG volatile* Addend);
+LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);
+LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange, LONG Comparand);
+
+LCID WINAPI GetThreadLocale();
+BOOL WINAPI SetThreadLocale(LCID Locale);
+LANGID WINAPI GetSystemDefaultLangID();
+LANGID WINAPI GetUserDefaultLangID();
+LCID WINAPI GetSystemDefaultLCID();
+LCID WINAPI GetUserDefaultLCID();
+
+void WINAPI Sleep(DWORD dwMilliseconds);
+void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
+
+UINT WINAPI GetACP();
+UINT WINAPI GetOEMCP();
+BOOL WINAPI IsValidCodePage(UINT CodePage);
+BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar);
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
+INT WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr,
+                               INT cbMultiByte, LPWSTR lpWideCharStr, INT cchWideChar);
+INT WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr,
+                               INT cchWideChar, LPSTR lpMultiByteStr, INT cbMultiByte,
+                               LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
+}

@@ -1,0 +1,30 @@
+// The one header the system includes for the platform: COM, OLE Automation,
+// the kernel subset it uses, the Scripting dictionary interface and the
+// UTF-16 text helpers. On Windows this is the SDK; elsewhere it is ours.
+#pragma once
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <ocidl.h>
+#define ZAN_PLATFORM_WINDOWS 1
+#else
+#include "posix/basetypes.h"
+#include "posix/winerror.h"
+#include "posix/oleauto.h"
+#include "posix/objbase.h"
+#include "posix/ocidl.h"
+#include "posix/winbase.h"
+#include "posix/hooks.h"
+#define ZAN_PLATFORM_POSIX 1
+#endif
+
+#include "scripting.h"
+#include "wstr.h"

@@ -1,0 +1,99 @@
+// BSTR: a UTF-16 buffer preceded by its byte length and followed by a NUL
+// unit. The byte length may be odd (SysAllocStringByteLen), so three zero
+// bytes follow the data to terminate both the byte and the unit view.
+#include <cstdlib>
+#include <cstring>
+
+#include "zanole/zanole.h"
+
+namespace {
+
+constexpr size_t kPrefix = sizeof(DWORD);
+constexpr size_t kTail = 3;
+// Beyond this the length prefix (and a 32-bit host's address space) cannot
+// describe the string.
+constexpr uint64_t kMaxBytes = 0x7FFFFFF0u;
+
+DWORD* HeaderOf(BSTR s) { return reinterpret_cast<DWORD*>(reinterpret_cast<char*>(s) - kPrefix); }
+
+BSTR AllocBytes(const void* src, uint64_t bytes) {
+  if (bytes > kMaxBytes) return nullptr;
+  char* block = static_cast<char*>(std::malloc(kPrefix + bytes + kTail));
+  if (!block) return nullptr;
+  DWORD len = static_cast<DWORD>(bytes);
+  std::memcpy(block, &len, sizeof len);
+  char* data = block + kPrefix;
+  if (src) {
+    std::memcpy(data, src, bytes);
+  } else {
+    std::memset(data, 0, bytes);
+  }
+  std::memset(data + bytes, 0, kTail);
+  return reinterpret_cast<BSTR>(data);
+}
+
+}  // namespace
+
+extern "C" {
+
+UINT STDAPICALLTYPE SysStringByteLen(BSTR bstr) { return bstr ? *HeaderOf(bstr) : 0; }
+
+UINT STDAPICALLTYPE SysStringLen(BSTR bstr) { return SysStringByteLen(bstr) / sizeof(OLECHAR); }
+
+BSTR STDAPICALLTYPE SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
+  return AllocBytes(strIn, static_cast<uint64_t>(ui) * sizeof(OLECHAR));
+}
+
+BSTR STDAPICALLTYPE SysAllocString(const OLECHAR* psz) {
+  if (!psz) return nullptr;
+  return SysAllocStringLen(psz, static_cast<UINT>(WcsLen(psz)));
+}
+
+BSTR STDAPICALLTYPE SysAllocStringByteLen(LPCSTR psz, UINT len) { return AllocBytes(psz, len); }
+
+void STDAPICALLTYPE SysFreeString(BSTR bstrString) {
+  if (bstrString) std::free(HeaderOf(bstrString));
+}
+
+INT STDAPICALLTYPE SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len) {
+  if (!pbstr) return FALSE;
+  // psz may point into the old string, so copy before freeing.
+  BSTR fresh;
+  if (psz) {
+    fresh = SysAllocStringLen(psz, len);
+  } else {
+    fresh = SysAllocStringLen(nullptr, len);
+    if (fresh && *pbstr) {
+      UINT keep = SysStringLen(*pbstr) < len ? SysStringLen(*pbstr) : len;
+      std::memcpy(fresh, *pbstr, keep * sizeof(OLECHAR));
+    }
+  }
+  if (!fresh) return FALSE;
+  SysFreeString(*pbstr);
+  *pbstr = fresh;
+  return TRUE;
+}
+
+INT STDAPICALLTYPE SysReAllocString(BSTR* pbstr, const OLECHAR* psz) {
+  if (!pbstr) return FALSE;
+  if (!psz) {
+    SysFreeString(*pbstr);
+    *pbstr = nullptr;
+    return TRUE;
+  }
+  return SysReAllocStringLen(pbstr, psz, static_cast<UINT>(WcsLen(psz)));
+}
+
+HRESULT STDAPICALLTYPE VarBstrCat(BSTR bstrLeft, BSTR bstrRight, LPBSTR pbstrResult) {
+  if (!pbstrResult) return E_INVALIDARG;
+  UINT left = SysStringByteLen(bstrLeft);
+  UINT right = SysStringByteLen(bstrRight);
+  BSTR out = AllocBytes(nullptr, static_cast<uint64_t>(left) + right);
+  if (!out) return E_OUTOFMEMORY;
+  if (left) std::memcpy(out, bstrLeft, left);
+  if (right) std::memcpy(reinterpret_cast<char*>(out) + left, bstrRight, right);
+  *pbstrResult = out;
+  return S_OK;
+}
+
+}  // extern "C"

@@ -1,0 +1,235 @@
+// Code-page conversion through ICU converters, with the Windows calling
+// contract: -1 source lengths include the NUL, a zero destination size asks
+// for the size, a short buffer fails with ERROR_INSUFFICIENT_BUFFER.
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "errors.h"
+#include "zanole/zanole.h"
+
+using zanole::Fail;
+
+namespace {
+
+std::atomic<UINT> g_ansiCodePage{1252};
+
+struct ConverterCloser {
+  void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+UConverter* OpenConverter(UINT codePage) {
+  if (codePage == CP_UTF8) {
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* c = ucnv_open("UTF-8", &status);
+    return U_SUCCESS(status) ? c : nullptr;
+  }
+  const std::string n = std::to_string(codePage);
+  for (const std::string& name : {"windows-" + n, "cp" + n, "ibm-" + n}) {
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* c = ucnv_open(name.c_str(), &status);
+    if (U_SUCCESS(status) && status != U_USING_DEFAULT_WARNING) return c;
+    if (c) ucnv_close(c);
+  }
+  return nullptr;
+}
+
+UINT ResolveCodePage(UINT codePage) {
+  switch (codePage) {
+    case CP_ACP:
+    case CP_THREAD_ACP: return g_ansiCodePage.load();
+    case CP_OEMCP: return 437;
+    case CP_MACCP: return 10000;
+    default: return codePage;
+  }
+}
+
+// Converters are stateful, so each thread keeps its own, one per code page.
+UConverter* Converter(UINT codePage) {
+  thread_local std::map<UINT, ConverterPtr> cache;
+  auto it = cache.find(codePage);
+  if (it != cache.end()) {
+    ucnv_reset(it->second.get());
+    return it->second.get();
+  }
+  UConverter* c = OpenConverter(codePage);
+  if (!c) return nullptr;
+  cache.emplace(codePage, ConverterPtr(c));
+  return c;
+}
+
+struct ToUnicodeContext {
+  bool strict = false;
+  bool failed = false;
+  bool singleByte = false;
+};
+
+// Invalid input becomes U+FFFD (or, in a single-byte code page, the byte's
+// own code point, as Windows maps its unassigned bytes), or fails the call
+// under MB_ERR_INVALID_CHARS.
+void U_CALLCONV ToUnicodeCallback(const void* context, UConverterToUnicodeArgs* args,
+                                  const char* codeUnits, int32_t length, UConverterCallbackReason reason,
+                                  UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR) return;
+  auto* ctx = static_cast<ToUnicodeContext*>(const_cast<void*>(context));
+  if (ctx->strict) {
+    ctx->failed = true;
+    return;  // leaves the error set, which stops the conversion
+  }
+  *err = U_ZERO_ERROR;
+  for (int32_t i = 0; i < (ctx->singleByte ? length : 1); ++i) {
+    UChar unit = ctx->singleByte ? static_cast<UChar>(static_cast<unsigned char>(codeUnits[i])) : 0xFFFD;
+    ucnv_cbToUWriteUChars(args, &unit, 1, 0, err);
+  }
+}
+
+struct FromUnicodeContext {
+  std::string defaultChar;
+  bool strict = false;
+  bool failed = false;
+  bool usedDefault = false;
+};
+
+void U_CALLCONV FromUnicodeCallback(const void* context, UConverterFromUnicodeArgs* args, const UChar*,
+                                    int32_t length, UChar32, UConverterCallbackReason reason,
+                                    UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR) return;
+  auto* ctx = static_cast<FromUnicodeContext*>(const_cast<void*>(context));
+  if (ctx->strict) {
+    ctx->failed = true;
+    return;
+  }
+  *err = U_ZERO_ERROR;
+  ctx->usedDefault = true;
+  // A lone surrogate or unmappable character takes one default per unit.
+  for (int32_t i = 0; i < length; ++i) {
+    ucnv_cbFromUWriteBytes(args, ctx->defaultChar.data(), static_cast<int32_t>(ctx->defaultChar.size()), 0,
+                           err);
+  }
+}
+
+template <typename T>
+INT Deliver(const std::vector<T>& out, T* dst, INT dstLen) {
+  if (out.size() > 0x7FFFFFFF) return Fail(ERROR_NOT_ENOUGH_MEMORY, 0);
+  INT n = static_cast<INT>(out.size());
+  if (dstLen == 0) return n;
+  if (n > dstLen) return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
+  if (n) std::memcpy(dst, out.data(), out.size() * sizeof(T));
+  return n;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI ZanSetAnsiCodePage(UINT codePage) {
+  if (codePage == CP_ACP || codePage == CP_OEMCP || codePage == CP_THREAD_ACP) return FALSE;
+  UConverter* c = OpenConverter(codePage);
+  if (!c) return FALSE;
+  ucnv_close(c);
+  g_ansiCodePage.store(codePage);
+  return TRUE;
+}
+
+UINT WINAPI GetACP() { return g_ansiCodePage.load(); }
+UINT WINAPI GetOEMCP() { return 437; }
+
+BOOL WINAPI IsValidCodePage(UINT CodePage) {
+  if (CodePage == CP_ACP || CodePage == CP_OEMCP) return FALSE;
+  return Converter(CodePage) != nullptr;
+}
+
+BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar) {
+  UINT cp = ResolveCodePage(CodePage);
+  if (cp == CP_UTF8) return FALSE;
+  UConverter* c = Converter(cp);
+  if (!c) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (ucnv_getMaxCharSize(c) < 2) return FALSE;
+  UBool starters[256];
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_getStarters(c, starters, &status);
+  if (U_FAILURE(status)) return FALSE;
+  // ucnv_getStarters also marks single-byte characters; a lead byte is one
+  // that alone converts to nothing.
+  if (!starters[TestChar]) return FALSE;
+  UChar unit[2];
+  char byte = static_cast<char>(TestChar);
+  status = U_ZERO_ERROR;
+  ucnv_reset(c);
+  int32_t n = ucnv_toUChars(c, unit, 2, &byte, 1, &status);
+  ucnv_reset(c);
+  return (n == 0 || status == U_TRUNCATED_CHAR_FOUND || unit[0] == 0xFFFD || unit[0] == 0x1A) ? TRUE
+                                                                                                : FALSE;
+}
+
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar) { return IsDBCSLeadByteEx(CP_ACP, TestChar); }
+
+INT WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, INT cbMultiByte,
+                               LPWSTR lpWideCharStr, INT cchWideChar) {
+  if (!lpMultiByteStr || cbMultiByte == 0 || cchWideChar < 0 ||
+      (cchWideChar && !lpWideCharStr) ||
+      (cchWideChar && static_cast<const void*>(lpMultiByteStr) == static_cast<const void*>(lpWideCharStr)))
+    return Fail(ERROR_INVALID_PARAMETER, 0);
+  size_t srcLen = cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
+  UINT cp = ResolveCodePage(CodePage);
+  UConverter* c = Converter(cp);
+  if (!c) return Fail(ERROR_INVALID_PARAMETER, 0);
+
+  ToUnicodeContext ctx;
+  ctx.strict = (dwFlags & MB_ERR_INVALID_CHARS) != 0;
+  ctx.singleByte = ucnv_getMaxCharSize(c) == 1;
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setToUCallBack(c, ToUnicodeCallback, &ctx, nullptr, nullptr, &status);
+  std::vector<UChar> out(srcLen * 2 + 1);
+  UChar* target = out.data();
+  const char* source = lpMultiByteStr;
+  status = U_ZERO_ERROR;
+  ucnv_toUnicode(c, &target, out.data() + out.size(), &source, lpMultiByteStr + srcLen, nullptr, TRUE,
+                 &status);
+  if (ctx.failed || U_FAILURE(status)) {
+    return Fail(ctx.failed ? ERROR_NO_UNICODE_TRANSLATION : ERROR_INVALID_PARAMETER, 0);
+  }
+  out.resize(static_cast<size_t>(target - out.data()));
+  return Deliver<WCHAR>(std::vector<WCHAR>(out.begin(), out.end()), lpWideCharStr, cchWideChar);
+}
+
+INT WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, INT cchWideChar,
+                               LPSTR lpMultiByteStr, INT cbMultiByte, LPCSTR lpDefaultChar,
+                               LPBOOL lpUsedDefaultChar) {
+  if (!lpWideCharStr || cchWideChar == 0 || cbMultiByte < 0 || (cbMultiByte && !lpMultiByteStr) ||
+      (cbMultiByte && static_cast<const void*>(lpMultiByteStr) == static_cast<const void*>(lpWideCharStr)))
+    return Fail(ERROR_INVALID_PARAMETER, 0);
+  UINT cp = ResolveCodePage(CodePage);
+  if (cp == CP_UTF8 && (lpDefaultChar || lpUsedDefaultChar)) return Fail(ERROR_INVALID_PARAMETER, 0);
+  size_t srcLen = cchWideChar < 0 ? WcsLen(lpWideCharStr) + 1 : static_cast<size_t>(cchWideChar);
+  UConverter* c = Converter(cp);
+  if (!c) return Fail(ERROR_INVALID_PARAMETER, 0);
+
+  FromUnicodeContext ctx;
+  ctx.strict = cp == CP_UTF8 && (dwFlags & WC_ERR_INVALID_CHARS);
+  ctx.defaultChar = cp == CP_UTF8 ? "\xEF\xBF\xBD" : lpDefaultChar ? std::string(1, *lpDefaultChar) : "?";
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setFromUCallBack(c, FromUnicodeCallback, &ctx, nullptr, nullptr, &status);
+  ucnv_setFallback(c, (dwFlags & WC_NO_BEST_FIT_CHARS) ? FALSE : TRUE);
+  std::vector<char> out(srcLen * static_cast<size_t>(ucnv_getMaxCharSize(c) + 3) + 4);
+  char* target = out.data();
+  const UChar* source = lpWideCharStr;
+  status = U_ZERO_ERROR;
+  ucnv_fromUnicode(c, &target, out.data() + out.size(), &source, lpWideCharStr + srcLen, nullptr, TRUE,
+                   &status);
+  if (ctx.failed || U_FAILURE(status)) {
+    return Fail(ctx.failed ? ERROR_NO_UNICODE_TRANSLATION : ERROR_INVALID_PARAMETER, 0);
+  }
+  out.resize(static_cast<size_t>(target - out.data()));
+  if (lpUsedDefaultChar) *lpUsedDefaultChar = ctx.usedDefault ? TRUE : FALSE;
+  return Deliver<char>(out, lpMultiByteStr, cbMultiByte);
+}
+
+}  // extern "C"

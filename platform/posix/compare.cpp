@@ -1,0 +1,152 @@
+// String and variant comparison. Strings compare case-sensitively in the
+// user locale's collation through one cached ICU collator that works on the
+// UTF-16 units directly.
+#include <unicode/ucol.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "zanole/zanole.h"
+
+namespace {
+
+UCollator* Collator() {
+  // Created once; ICU collators are safe for concurrent comparisons.
+  static UCollator* collator = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* c = ucol_open("en_US", &status);
+    if (U_FAILURE(status)) return static_cast<UCollator*>(nullptr);
+    return c;
+  }();
+  return collator;
+}
+
+constexpr ULONG kNormIgnoreCase = 0x00000001;
+
+HRESULT CompareUnits(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb, ULONG flags) {
+  UCollator* collator = Collator();
+  if (!collator) return E_OUTOFMEMORY;
+  UCollationResult r;
+  if (flags & kNormIgnoreCase) {
+    // A private clone keeps the shared collator's strength untouched.
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* clone = ucol_clone(collator, &status);
+    if (U_FAILURE(status)) return E_OUTOFMEMORY;
+    ucol_setStrength(clone, UCOL_SECONDARY);
+    r = ucol_strcoll(clone, a, la, b, lb);
+    ucol_close(clone);
+  } else {
+    r = ucol_strcoll(collator, a, la, b, lb);
+  }
+  return r == UCOL_LESS ? VARCMP_LT : r == UCOL_EQUAL ? VARCMP_EQ : VARCMP_GT;
+}
+
+// What VarCmp sees in one operand after dereferencing.
+enum class Kind { Empty, Null, String, Integer, Unsigned, Real, Invalid };
+
+struct Operand {
+  Kind kind = Kind::Invalid;
+  BSTR text = nullptr;
+  LONGLONG integer = 0;
+  ULONGLONG unsignedValue = 0;
+  double real = 0;
+};
+
+double DecimalToDouble(const DECIMAL& d) {
+  double v = static_cast<double>(d.Hi32) * 18446744073709551616.0 + static_cast<double>(d.Lo64);
+  v /= std::pow(10.0, d.scale);
+  return (d.sign & DECIMAL_NEG) ? -v : v;
+}
+
+Operand Classify(const VARIANT* v) {
+  Operand op;
+  VARTYPE vt = V_VT(v);
+  const void* p = &v->llVal;
+  if (vt & VT_BYREF) {
+    vt &= ~VT_BYREF;
+    p = V_BYREF(v);
+    if (!p) return op;
+    if (vt == VT_VARIANT) return Classify(static_cast<const VARIANT*>(p));
+  }
+  if (vt == VT_DECIMAL && !(V_VT(v) & VT_BYREF)) p = &V_DECIMAL(v);
+  switch (vt) {
+    case VT_EMPTY: op.kind = Kind::Empty; break;
+    case VT_NULL: op.kind = Kind::Null; break;
+    case VT_BSTR: op.kind = Kind::String; op.text = *static_cast<const BSTR*>(p); break;
+    case VT_I1: op.kind = Kind::Integer; op.integer = *static_cast<const signed char*>(p); break;
+    case VT_UI1: op.kind = Kind::Integer; op.integer = *static_cast<const BYTE*>(p); break;
+    case VT_I2: op.kind = Kind::Integer; op.integer = *static_cast<const SHORT*>(p); break;
+    case VT_UI2: op.kind = Kind::Integer; op.integer = *static_cast<const USHORT*>(p); break;
+    case VT_BOOL: op.kind = Kind::Integer; op.integer = *static_cast<const VARIANT_BOOL*>(p); break;
+    case VT_I4:
+    case VT_INT: op.kind = Kind::Integer; op.integer = *static_cast<const LONG*>(p); break;
+    case VT_UI4:
+    case VT_UINT: op.kind = Kind::Integer; op.integer = *static_cast<const ULONG*>(p); break;
+    case VT_I8: op.kind = Kind::Integer; op.integer = *static_cast<const LONGLONG*>(p); break;
+    case VT_UI8: op.kind = Kind::Unsigned; op.unsignedValue = *static_cast<const ULONGLONG*>(p); break;
+    case VT_R4: op.kind = Kind::Real; op.real = *static_cast<const FLOAT*>(p); break;
+    case VT_R8:
+    case VT_DATE: op.kind = Kind::Real; op.real = *static_cast<const DOUBLE*>(p); break;
+    case VT_CY: op.kind = Kind::Real; op.real = static_cast<const CY*>(p)->int64 / 10000.0; break;
+    case VT_DECIMAL: op.kind = Kind::Real; op.real = DecimalToDouble(*static_cast<const DECIMAL*>(p)); break;
+    default: break;
+  }
+  return op;
+}
+
+template <typename T>
+HRESULT Order(T a, T b) {
+  return a < b ? VARCMP_LT : b < a ? VARCMP_GT : VARCMP_EQ;
+}
+
+bool IsNumber(Kind k) { return k == Kind::Integer || k == Kind::Unsigned || k == Kind::Real; }
+
+double AsReal(const Operand& o) {
+  switch (o.kind) {
+    case Kind::Integer: return static_cast<double>(o.integer);
+    case Kind::Unsigned: return static_cast<double>(o.unsignedValue);
+    case Kind::Real: return o.real;
+    default: return 0;
+  }
+}
+
+HRESULT CompareNumbers(const Operand& a, const Operand& b) {
+  if (a.kind == Kind::Integer && b.kind == Kind::Integer) return Order(a.integer, b.integer);
+  if (a.kind == Kind::Unsigned && b.kind == Kind::Unsigned)
+    return Order(a.unsignedValue, b.unsignedValue);
+  if (a.kind == Kind::Unsigned && b.kind == Kind::Integer)
+    return b.integer < 0 ? VARCMP_GT : Order(a.unsignedValue, static_cast<ULONGLONG>(b.integer));
+  if (a.kind == Kind::Integer && b.kind == Kind::Unsigned)
+    return a.integer < 0 ? VARCMP_LT : Order(static_cast<ULONGLONG>(a.integer), b.unsignedValue);
+  return Order(AsReal(a), AsReal(b));
+}
+
+}  // namespace
+
+extern "C" {
+
+HRESULT STDAPICALLTYPE VarBstrCmp(BSTR bstrLeft, BSTR bstrRight, LCID, ULONG dwFlags) {
+  return CompareUnits(bstrLeft, static_cast<int32_t>(SysStringLen(bstrLeft)), bstrRight,
+                      static_cast<int32_t>(SysStringLen(bstrRight)), dwFlags);
+}
+
+HRESULT STDAPICALLTYPE VarCmp(LPVARIANT pvarLeft, LPVARIANT pvarRight, LCID lcid, ULONG dwFlags) {
+  if (!pvarLeft || !pvarRight) return E_INVALIDARG;
+  Operand a = Classify(pvarLeft);
+  Operand b = Classify(pvarRight);
+  if (a.kind == Kind::Invalid || b.kind == Kind::Invalid) return DISP_E_BADVARTYPE;
+  if (a.kind == Kind::Null || b.kind == Kind::Null) return VARCMP_NULL;
+  if (a.kind == Kind::Empty && b.kind == Kind::Empty) return VARCMP_EQ;
+  bool aText = a.kind == Kind::String || (a.kind == Kind::Empty && b.kind == Kind::String);
+  bool bText = b.kind == Kind::String || (b.kind == Kind::Empty && a.kind == Kind::String);
+  if (aText && bText) return VarBstrCmp(a.text, b.text, lcid, dwFlags);
+  // A number is less than any string; empty counts as 0 against numbers.
+  if (aText) return VARCMP_GT;
+  if (bText) return VARCMP_LT;
+  if (a.kind == Kind::Empty) a.kind = Kind::Integer;
+  if (b.kind == Kind::Empty) b.kind = Kind::Integer;
+  if (!IsNumber(a.kind) || !IsNumber(b.kind)) return DISP_E_BADVARTYPE;
+  return CompareNumbers(a, b);
+}
+
+}  // extern "C"

@@ -1,0 +1,46 @@
+// UTF-16 helpers whose Windows behaviour must be reproduced here: the
+// white-space class and opening files by UTF-16 name.
+#include <cerrno>
+#include <string>
+
+#include "zanole/zanole.h"
+
+bool IsWSpace(WCHAR c) {
+  switch (c) {
+    case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20:
+    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
+    case 0x202F: case 0x205F: case 0x3000:
+      return true;
+    default:
+      return c >= 0x2000 && c <= 0x200A;
+  }
+}
+
+namespace {
+
+bool ToUtf8(const WCHAR* text, std::string* out) {
+  int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return false;
+  out->resize(static_cast<size_t>(n));
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, out->data(), n, nullptr, nullptr);
+  out->pop_back();
+  return true;
+}
+
+}  // namespace
+
+int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode) {
+  if (!file) return EINVAL;
+  *file = nullptr;
+  if (!name || !mode) return EINVAL;
+  std::string path, flags;
+  if (!ToUtf8(name, &path)) return EILSEQ;
+  // The Windows text/binary letters and an encoding suffix mean nothing here.
+  for (const WCHAR* m = mode; *m && *m != u','; ++m) {
+    if (*m == u'r' || *m == u'w' || *m == u'a' || *m == u'+' || *m == u'b') flags += static_cast<char>(*m);
+    else if (*m != u't' && *m != u' ') return EINVAL;
+  }
+  if (flags.empty()) return EINVAL;
+  *file = std::fopen(path.c_str(), flags.c_str());
+  return *file ? 0 : errno;
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks for both targets; a no-op when
+# everything is already present.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+native=(cmake make g++ pkg-config libicu-dev googletest libgtest-dev libgmock-dev libbenchmark-dev)
+windows=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64-tools)
+
+missing=()
+for p in "${native[@]}" "${windows[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
