@@ -5,25 +5,80 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "zanole/zanole.h"
 
 namespace {
 
+// The user locale's collation as the Windows runtime applies it: CLDR
+// order for letters and digits, but ASCII punctuation in code order with the
+// four mathematical symbols after it, and no tertiary difference between a
+// ligature and its letters.
+constexpr char16_t kPunctuationRules[] =
+    u"& ' ' < '!' < '\"' < '#' < '$' < '%' < '&' < '(' < ')' < '*' < ',' < '.' < '/' <"
+    u" ':' < ';' < '?' < '@' < '[' < \\\\ < ']' < '^' < '_' < '`' < '{' < '|' < '}' <"
+    u" '~' < '+' < '<' < '=' < '>'"
+    // Ligatures and the sharp s are the letters they stand for.
+    u" & ae = \u00E6 & AE = \u00C6 & oe = \u0153 & OE = \u0152 & ss = \u00DF";
+
 UCollator* Collator() {
   // Created once; ICU collators are safe for concurrent comparisons.
   static UCollator* collator = [] {
     UErrorCode status = U_ZERO_ERROR;
-    UCollator* c = ucol_open("en_US", &status);
-    if (U_FAILURE(status)) return static_cast<UCollator*>(nullptr);
-    return c;
+    UParseError parseError;
+    UCollator* c = ucol_openRules(kPunctuationRules, -1, UCOL_DEFAULT, UCOL_TERTIARY, &parseError, &status);
+    return U_SUCCESS(status) ? c : nullptr;
   }();
   return collator;
 }
 
+// Word sort: hyphens and apostrophes do not take part in the comparison of
+// the rest of the text; among otherwise equal strings the one without them
+// comes first, then the one whose first differing mark stands later, then
+// the apostrophe before the hyphen.
+int SpecialWeight(OLECHAR c) {
+  switch (c) {
+    case 0x0027: return 1;
+    case 0xFF07: return 2;
+    case 0x002D: return 3;
+    case 0xFF0D: return 4;
+    default: return 0;
+  }
+}
+
+struct Special {
+  int32_t position;
+  int weight;
+};
+
+bool HasSpecial(const OLECHAR* s, int32_t n) {
+  for (int32_t i = 0; i < n; ++i)
+    if (SpecialWeight(s[i])) return true;
+  return false;
+}
+
+void Split(const OLECHAR* s, int32_t n, std::vector<OLECHAR>* rest, std::vector<Special>* specials) {
+  for (int32_t i = 0; i < n; ++i) {
+    if (int w = SpecialWeight(s[i])) {
+      specials->push_back({i, w});
+    } else {
+      rest->push_back(s[i]);
+    }
+  }
+}
+
+HRESULT CompareSpecials(const std::vector<Special>& a, const std::vector<Special>& b) {
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    if (a[i].position != b[i].position) return a[i].position > b[i].position ? VARCMP_LT : VARCMP_GT;
+    if (a[i].weight != b[i].weight) return a[i].weight < b[i].weight ? VARCMP_LT : VARCMP_GT;
+  }
+  return a.size() < b.size() ? VARCMP_LT : a.size() > b.size() ? VARCMP_GT : VARCMP_EQ;
+}
+
 constexpr ULONG kNormIgnoreCase = 0x00000001;
 
-HRESULT CompareUnits(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb, ULONG flags) {
+HRESULT Collate(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb, ULONG flags) {
   UCollator* collator = Collator();
   if (!collator) return E_OUTOFMEMORY;
   UCollationResult r;
@@ -39,6 +94,17 @@ HRESULT CompareUnits(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb,
     r = ucol_strcoll(collator, a, la, b, lb);
   }
   return r == UCOL_LESS ? VARCMP_LT : r == UCOL_EQUAL ? VARCMP_EQ : VARCMP_GT;
+}
+
+HRESULT CompareUnits(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb, ULONG flags) {
+  if (!HasSpecial(a, la) && !HasSpecial(b, lb)) return Collate(a, la, b, lb, flags);
+  std::vector<OLECHAR> restA, restB;
+  std::vector<Special> specialsA, specialsB;
+  Split(a, la, &restA, &specialsA);
+  Split(b, lb, &restB, &specialsB);
+  HRESULT r = Collate(restA.data(), static_cast<int32_t>(restA.size()), restB.data(),
+                      static_cast<int32_t>(restB.size()), flags);
+  return r != VARCMP_EQ ? r : CompareSpecials(specialsA, specialsB);
 }
 
 // What VarCmp sees in one operand after dereferencing.
@@ -61,14 +127,7 @@ double DecimalToDouble(const DECIMAL& d) {
 Operand Classify(const VARIANT* v) {
   Operand op;
   VARTYPE vt = V_VT(v);
-  const void* p = &v->llVal;
-  if (vt & VT_BYREF) {
-    vt &= ~VT_BYREF;
-    p = V_BYREF(v);
-    if (!p) return op;
-    if (vt == VT_VARIANT) return Classify(static_cast<const VARIANT*>(p));
-  }
-  if (vt == VT_DECIMAL && !(V_VT(v) & VT_BYREF)) p = &V_DECIMAL(v);
+  const void* p = vt == VT_DECIMAL ? static_cast<const void*>(&V_DECIMAL(v)) : &v->llVal;
   switch (vt) {
     case VT_EMPTY: op.kind = Kind::Empty; break;
     case VT_NULL: op.kind = Kind::Null; break;
@@ -132,6 +191,8 @@ HRESULT STDAPICALLTYPE VarBstrCmp(BSTR bstrLeft, BSTR bstrRight, LCID, ULONG dwF
 
 HRESULT STDAPICALLTYPE VarCmp(LPVARIANT pvarLeft, LPVARIANT pvarRight, LCID lcid, ULONG dwFlags) {
   if (!pvarLeft || !pvarRight) return E_INVALIDARG;
+  // The runtime compares values, never references.
+  if ((V_VT(pvarLeft) & VT_BYREF) || (V_VT(pvarRight) & VT_BYREF)) return DISP_E_BADVARTYPE;
   Operand a = Classify(pvarLeft);
   Operand b = Classify(pvarRight);
   if (a.kind == Kind::Invalid || b.kind == Kind::Invalid) return DISP_E_BADVARTYPE;

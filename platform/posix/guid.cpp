@@ -47,10 +47,13 @@ bool ReadHex(const OLECHAR* s, int digits, uint64_t* value) {
   return true;
 }
 
+bool HasGuidShape(LPCOLESTR s) {
+  return WcsLen(s) == kGuidChars && s[0] == u'{' && s[9] == u'-' && s[14] == u'-' && s[19] == u'-' &&
+         s[24] == u'-' && s[37] == u'}';
+}
+
+// Reads the digits of a text that has the GUID shape.
 bool ParseGuid(LPCOLESTR s, GUID* out) {
-  if (WcsLen(s) != kGuidChars || s[0] != u'{' || s[9] != u'-' || s[14] != u'-' || s[19] != u'-' ||
-      s[24] != u'-' || s[37] != u'}')
-    return false;
   uint64_t v;
   GUID g;
   if (!ReadHex(s + 1, 8, &v)) return false;
@@ -101,7 +104,7 @@ HRESULT STDAPICALLTYPE CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
     *pclsid = GUID_NULL;
     return S_OK;
   }
-  return ParseGuid(lpsz, pclsid) ? S_OK : CO_E_CLASSSTRING;
+  return HasGuidShape(lpsz) && ParseGuid(lpsz, pclsid) ? S_OK : CO_E_CLASSSTRING;
 }
 
 HRESULT STDAPICALLTYPE IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
@@ -110,7 +113,8 @@ HRESULT STDAPICALLTYPE IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
     *lpiid = IID_NULL;
     return S_OK;
   }
-  return ParseGuid(lpsz, lpiid) ? S_OK : E_INVALIDARG;
+  if (!HasGuidShape(lpsz)) return E_INVALIDARG;
+  return ParseGuid(lpsz, lpiid) ? S_OK : CO_E_IIDSTRING;
 }
 
 LPVOID STDAPICALLTYPE CoTaskMemAlloc(SIZE_T cb) { return std::malloc(cb ? cb : 1); }

@@ -20,7 +20,7 @@ TEST(SafeArray, VectorOfVariantsBoundsAndElements) {
 
   VARIANT in;
   V_VT(&in) = VT_BSTR;
-  V_BSTR(&in) = SysAllocString(u"two");
+  V_BSTR(&in) = SysAllocString(OLESTR("two"));
   LONG i = 2;
   EXPECT_HR(S_OK, SafeArrayPutElement(psa, &i, &in));
   VariantClear(&in);  // the array holds its own copy

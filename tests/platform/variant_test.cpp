@@ -31,7 +31,7 @@ TEST(VariantLifetime, InitAndClear) {
   VariantInit(&v);
   EXPECT_EQ(VT_EMPTY, V_VT(&v));
   V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocString(u"x");
+  V_BSTR(&v) = SysAllocString(OLESTR("x"));
   EXPECT_HR(S_OK, VariantClear(&v));
   EXPECT_EQ(VT_EMPTY, V_VT(&v));
 }
@@ -45,7 +45,7 @@ TEST(VariantLifetime, ClearRefusesInvalidType) {
 TEST(VariantCopy, DuplicatesStringsKeepingEmbeddedNuls) {
   Variant src, dst;
   V_VT(src.get()) = VT_BSTR;
-  V_BSTR(src.get()) = SysAllocStringLen(u"a\0b", 3);
+  V_BSTR(src.get()) = SysAllocStringLen(OLESTR("a\0b"), 3);
   EXPECT_HR(S_OK, VariantCopy(dst.get(), src.get()));
   ASSERT_EQ(VT_BSTR, V_VT(dst.get()));
   EXPECT_NE(V_BSTR(src.get()), V_BSTR(dst.get()));
@@ -81,7 +81,7 @@ TEST(VariantCopy, DeepCopiesArrays) {
   V_VT(src.get()) = VT_ARRAY | VT_BSTR;
   V_ARRAY(src.get()) = SafeArrayCreateVector(VT_BSTR, 0, 1);
   LONG i = 0;
-  BSTR s = SysAllocString(u"x");
+  BSTR s = SysAllocString(OLESTR("x"));
   ASSERT_HR(S_OK, SafeArrayPutElement(V_ARRAY(src.get()), &i, s));
   SysFreeString(s);
   EXPECT_HR(S_OK, VariantCopy(dst.get(), src.get()));
@@ -144,7 +144,7 @@ TEST(VariantChangeType, DoublesToText) {
       {0.0, "0"},         {1.0, "1"},           {-1.5, "-1.5"},        {0.1, "0.1"},
       {1.0 / 3, "0.333333333333333"},          {2.0 / 3, "0.666666666666667"},
       {123456789012345.0, "123456789012345"},  {1234567890123456.0, "1.23456789012346E+15"},
-      {1e20, "1E+20"},    {1.5e-5, "0.000015"}, {1e-5, "0.00001"},     {1.5e-10, "1.5E-10"},
+      {1e20, "1E+20"},    {1.5e-5, "1.5E-05"}, {1e-5, "1E-05"},     {1.5e-10, "1.5E-10"},
       {-0.0, "0"},        {1e100, "1E+100"},    {1e-300, "1E-300"},    {100.0, "100"},
   };
   for (const Case& c : cases) {

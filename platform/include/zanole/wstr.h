@@ -28,3 +28,7 @@ int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode);
 // at end of file or when only one byte remains.
 int FGetWUnit(FILE* file);
 constexpr int kWEof = -1;
+
+#include <string>
+// A string of UTF-16 units in the platform's WCHAR type.
+using WString = std::basic_string<WCHAR>;
