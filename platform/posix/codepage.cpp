@@ -3,6 +3,8 @@
 // for the size, a short buffer fails with ERROR_INSUFFICIENT_BUFFER.
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
+#include <unicode/utrans.h>
+#include <unicode/utf16.h>
 
 #include <atomic>
 #include <cstring>
@@ -91,14 +93,54 @@ void U_CALLCONV ToUnicodeCallback(const void* context, UConverterToUnicodeArgs* 
 }
 
 struct FromUnicodeContext {
+  UINT codePage = 0;
+  bool bestFit = false;
   std::string defaultChar;
   bool strict = false;
   bool failed = false;
   bool usedDefault = false;
+  ConverterPtr probe;  // opened on the first best-fit attempt
 };
 
+struct TransliteratorCloser {
+  void operator()(UTransliterator* t) const { utrans_close(t); }
+};
+
+// The runtime's best fit for a character the code page lacks: the one Latin
+// letter, digit or sign it reads as (a letter without its accent or stroke,
+// the ASCII form of a full-width character), when that one maps. Characters
+// that would need several in its place get the default character.
+bool BestFit(FromUnicodeContext* ctx, UChar32 codePoint, std::string* bytes) {
+  thread_local std::unique_ptr<UTransliterator, TransliteratorCloser> latin = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    UTransliterator* t = utrans_openU(u"Latin-ASCII", -1, UTRANS_FORWARD, nullptr, 0, nullptr, &status);
+    return std::unique_ptr<UTransliterator, TransliteratorCloser>(U_SUCCESS(status) ? t : nullptr);
+  }();
+  if (!latin) return false;
+  UChar text[8];
+  int32_t length = 0;
+  U16_APPEND_UNSAFE(text, length, codePoint);
+  int32_t limit = length;
+  UErrorCode status = U_ZERO_ERROR;
+  utrans_transUChars(latin.get(), text, &length, 8, 0, &limit, &status);
+  if (U_FAILURE(status) || length != 1 || text[0] >= 0x80 || text[0] == static_cast<UChar>(codePoint))
+    return false;
+  if (!ctx->probe) {
+    ctx->probe.reset(OpenConverter(ctx->codePage));
+    if (!ctx->probe) return false;
+    status = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(ctx->probe.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  }
+  char out[8];
+  status = U_ZERO_ERROR;
+  int32_t m = ucnv_fromUChars(ctx->probe.get(), out, sizeof out, text, 1, &status);
+  if (U_FAILURE(status) || m <= 0) return false;
+  bytes->assign(out, static_cast<size_t>(m));
+  return true;
+}
+
 void U_CALLCONV FromUnicodeCallback(const void* context, UConverterFromUnicodeArgs* args, const UChar*,
-                                    int32_t length, UChar32, UConverterCallbackReason reason,
+                                    int32_t length, UChar32 codePoint, UConverterCallbackReason reason,
                                     UErrorCode* err) {
   if (reason > UCNV_IRREGULAR) return;
   auto* ctx = static_cast<FromUnicodeContext*>(const_cast<void*>(context));
@@ -107,12 +149,67 @@ void U_CALLCONV FromUnicodeCallback(const void* context, UConverterFromUnicodeAr
     return;
   }
   *err = U_ZERO_ERROR;
+  std::string fit;
+  if (reason == UCNV_UNASSIGNED && ctx->bestFit && BestFit(ctx, codePoint, &fit)) {
+    ucnv_cbFromUWriteBytes(args, fit.data(), static_cast<int32_t>(fit.size()), 0, err);
+    return;
+  }
   ctx->usedDefault = true;
   // A lone surrogate or unmappable character takes one default per unit.
   for (int32_t i = 0; i < length; ++i) {
     ucnv_cbFromUWriteBytes(args, ctx->defaultChar.data(), static_cast<int32_t>(ctx->defaultChar.size()), 0,
                            err);
   }
+}
+
+// UTF-8 is decoded here rather than by ICU because the runtime groups
+// malformed input differently: a lead byte takes one following continuation
+// byte with it even when that byte is outside the lead's range, so each
+// such pair becomes a single U+FFFD.
+bool DecodeUtf8(const unsigned char* s, size_t n, bool strict, std::vector<WCHAR>* out) {
+  auto isTrail = [](unsigned char b) { return b >= 0x80 && b <= 0xBF; };
+  for (size_t i = 0; i < n;) {
+    unsigned char b = s[i];
+    if (b < 0x80) {
+      out->push_back(b);
+      ++i;
+      continue;
+    }
+    size_t need = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    uint32_t cp = 0;
+    if (b >= 0xC2 && b <= 0xDF) need = 1, cp = b & 0x1F;
+    else if (b >= 0xE0 && b <= 0xEF) need = 2, cp = b & 0x0F, lo = b == 0xE0 ? 0xA0 : 0x80, hi = b == 0xED ? 0x9F : 0xBF;
+    else if (b >= 0xF0 && b <= 0xF4) need = 3, cp = b & 0x07, lo = b == 0xF0 ? 0x90 : 0x80, hi = b == 0xF4 ? 0x8F : 0xBF;
+    size_t used = 1;
+    bool valid = need > 0 && i + 1 < n && s[i + 1] >= lo && s[i + 1] <= hi;
+    if (need > 0 && i + 1 < n && isTrail(s[i + 1])) used = 2;
+    if (valid) {
+      cp = (cp << 6) | (s[i + 1] & 0x3F);
+      for (size_t k = 2; k <= need; ++k) {
+        if (i + k >= n || !isTrail(s[i + k])) {
+          valid = false;
+          break;
+        }
+        cp = (cp << 6) | (s[i + k] & 0x3F);
+        used = k + 1;
+      }
+    }
+    if (!valid) {
+      if (strict) return false;
+      out->push_back(0xFFFD);
+      i += used;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      out->push_back(static_cast<WCHAR>(0xD800 + ((cp - 0x10000) >> 10)));
+      out->push_back(static_cast<WCHAR>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      out->push_back(static_cast<WCHAR>(cp));
+    }
+    i += used;
+  }
+  return true;
 }
 
 template <typename T>
@@ -179,6 +276,14 @@ INT WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
     return Fail(ERROR_INVALID_PARAMETER, 0);
   size_t srcLen = cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
   UINT cp = ResolveCodePage(CodePage);
+  if (cp == CP_UTF8) {
+    std::vector<WCHAR> out;
+    out.reserve(srcLen);
+    if (!DecodeUtf8(reinterpret_cast<const unsigned char*>(lpMultiByteStr), srcLen,
+                    (dwFlags & MB_ERR_INVALID_CHARS) != 0, &out))
+      return Fail(ERROR_NO_UNICODE_TRANSLATION, 0);
+    return Deliver<WCHAR>(out, lpWideCharStr, cchWideChar);
+  }
   UConverter* c = Converter(cp);
   if (!c) return Fail(ERROR_INVALID_PARAMETER, 0);
 
@@ -213,11 +318,13 @@ INT WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
   if (!c) return Fail(ERROR_INVALID_PARAMETER, 0);
 
   FromUnicodeContext ctx;
+  ctx.codePage = cp;
+  ctx.bestFit = cp != CP_UTF8 && !(dwFlags & WC_NO_BEST_FIT_CHARS);
   ctx.strict = cp == CP_UTF8 && (dwFlags & WC_ERR_INVALID_CHARS);
   ctx.defaultChar = cp == CP_UTF8 ? "\xEF\xBF\xBD" : lpDefaultChar ? std::string(1, *lpDefaultChar) : "?";
   UErrorCode status = U_ZERO_ERROR;
   ucnv_setFromUCallBack(c, FromUnicodeCallback, &ctx, nullptr, nullptr, &status);
-  ucnv_setFallback(c, (dwFlags & WC_NO_BEST_FIT_CHARS) ? FALSE : TRUE);
+  ucnv_setFallback(c, ctx.bestFit ? TRUE : FALSE);
   std::vector<char> out(srcLen * static_cast<size_t>(ucnv_getMaxCharSize(c) + 3) + 4);
   char* target = out.data();
   const UChar* source = lpWideCharStr;

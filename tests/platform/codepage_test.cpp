@@ -115,3 +115,40 @@ TEST(CodePage, HostCanSetTheAnsiCodePage) {
   ASSERT_TRUE(ZanSetAnsiCodePage(1252));
 }
 #endif
+
+TEST(CodePage, BestFitTo1252UnlessRefused) {
+  BOOL used = FALSE;
+  EXPECT_EQ("A", ToBytes(1252, OLESTR("\u0100"), &used));
+  EXPECT_FALSE(used);
+  EXPECT_EQ("?", ToBytes(1252, OLESTR("\u0100"), &used, WC_NO_BEST_FIT_CHARS));
+  EXPECT_TRUE(used);
+  EXPECT_EQ("Ac", ToBytes(1252, OLESTR("\uFF21\u0107")));
+  // Only single-letter readings fit; the rest take the default character.
+  EXPECT_EQ("L??i?\xBD?", ToBytes(1252, OLESTR("\u0141\u2260\uFB01\u0131\u2460\u00BD\u2153")));
+}
+
+TEST(CodePage, Utf8MalformedSequences) {
+  struct Case {
+    const char* bytes;
+    const WCHAR* text;
+  };
+  const Case cases[] = {
+      {"\xE2\x82", OLESTR("\uFFFD")},                 // cut three-byte sequence
+      {"\xE2\x82x", OLESTR("\uFFFDx")},
+      {"\xC0\xAF", OLESTR("\uFFFD\uFFFD")},           // overlong
+      // A lead byte takes one out-of-range continuation byte with it.
+      {"\xED\xA0\x80", OLESTR("\uFFFD\uFFFD")},      // encoded surrogate
+      {"\xF4\x90\x80\x80", OLESTR("\uFFFD\uFFFD\uFFFD")},
+      {"\xE0\x80\x80", OLESTR("\uFFFD\uFFFD")},      // overlong
+      {"\xF0\x80\x80\x80", OLESTR("\uFFFD\uFFFD\uFFFD")},
+      {"\xE0\xA0x", OLESTR("\uFFFDx")},
+      {"\xF0\x90\x80", OLESTR("\uFFFD")},
+      {"\xF5\x80", OLESTR("\uFFFD\uFFFD")},
+      {"\xF0\x9F\x98", OLESTR("\uFFFD")},
+      {"\x80\x80", OLESTR("\uFFFD\uFFFD")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    EXPECT_EQ(WString(c.text), ToWide(CP_UTF8, c.bytes));
+  }
+}
