@@ -1,0 +1,194 @@
+#include <vector>
+
+#include "support/hresult.h"
+#include "support/temp_folder.h"
+#include "textio/encoded_file_line_reader.h"
+
+namespace {
+
+struct Line {
+  bool ok;
+  WString text;  // up to the first NUL
+  UINT recorded;
+};
+
+class LineReaderTest : public testing::Test {
+ protected:
+  // Reads until the stream reports its end, as the loaders do.
+  std::vector<Line> ReadAll(const std::string& bytes, int* encoding = nullptr) {
+    folder_.Write("in.txt", bytes);
+    CEncodedFile_LineReader file;
+    EXPECT_TRUE(file.Open(folder_.WidePath("in.txt").c_str(), OM_READ, FE_UTF8));
+    if (encoding) *encoding = file.encoding();
+    std::vector<Line> lines;
+    while (!file.AtEnd()) {
+      zan::UniqueBstr line;
+      bool ok = file.ReadLine(&line, true);
+      if (!ok && !line.get() && file.AtEnd()) break;
+      lines.push_back({ok, line.get() ? WString(line.get()) : WString(), line.length()});
+    }
+    return lines;
+  }
+
+  std::string WriteAll(int encoding, const std::vector<WString>& lines, bool newlineOnLast = false) {
+    CEncodedFile_LineReader file;
+    EXPECT_TRUE(file.Open(folder_.WidePath("out.txt").c_str(), OM_WRITE, encoding));
+    for (size_t i = 0; i < lines.size(); ++i) {
+      zan::UniqueBstr text = zan::UniqueBstr::FromUnits(lines[i].data(), static_cast<UINT>(lines[i].size()));
+      EXPECT_TRUE(file.WriteLine(text.get(), i + 1 < lines.size() || newlineOnLast));
+    }
+    file.Close();
+    return folder_.Read("out.txt");
+  }
+
+  zantest::TempFolder folder_;
+};
+
+}  // namespace
+
+TEST_F(LineReaderTest, Utf8MarkAndRecordedLengths) {
+  int encoding = -1;
+  auto lines = ReadAll("\xEF\xBB\xBF" "a\nb", &encoding);
+  EXPECT_EQ(FE_UTF8, encoding);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ(WString(OLESTR("a")), lines[0].text);
+  EXPECT_EQ(2u, lines[0].recorded);
+  EXPECT_EQ(WString(OLESTR("b")), lines[1].text);
+  EXPECT_EQ(2u, lines[1].recorded);
+}
+
+TEST_F(LineReaderTest, Utf8RecordedLengthCountsBytesAndTailIsZero) {
+  auto lines = ReadAll("\xEF\xBB\xBF\xE2\x82\xAC\n");
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_EQ(WString(OLESTR("\u20AC")), lines[0].text);
+  EXPECT_EQ(4u, lines[0].recorded);
+  folder_.Write("tail.txt", "\xEF\xBB\xBF\xE2\x82\xAC\n");
+  CEncodedFile_LineReader file;
+  ASSERT_TRUE(file.Open(folder_.WidePath("tail.txt").c_str(), OM_READ, FE_UTF8));
+  zan::UniqueBstr line;
+  ASSERT_TRUE(file.ReadLine(&line, true));
+  for (UINT i = 1; i < line.length(); ++i) EXPECT_EQ(0, line.get()[i]) << i;
+}
+
+TEST_F(LineReaderTest, Utf8SupplementaryCharacterKeepsItsLine) {
+  auto lines = ReadAll("\xEF\xBB\xBF" "x\xF0\x9F\x98\x80y\nnext");
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_TRUE(lines[0].ok);
+  EXPECT_EQ(WString({OLESTR('x'), WCHAR(0xD83D), WCHAR(0xDE00), OLESTR('y')}), lines[0].text);
+  EXPECT_EQ(WString(OLESTR("next")), lines[1].text);
+}
+
+TEST_F(LineReaderTest, Utf8InvalidLineFailsAloneAndReadingGoesOn) {
+  auto lines = ReadAll("\xEF\xBB\xBF" "ok\nbad\x80\nafter");
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_TRUE(lines[0].ok);
+  EXPECT_FALSE(lines[1].ok);
+  EXPECT_TRUE(lines[2].ok);
+  EXPECT_EQ(WString(OLESTR("after")), lines[2].text);
+}
+
+TEST_F(LineReaderTest, Utf16MarkCrLfAndRecordedLength) {
+  int encoding = -1;
+  auto lines = ReadAll(std::string("\xFF\xFE" "a\0\r\0\n\0", 8), &encoding);
+  EXPECT_EQ(FE_UTF16LE, encoding);
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_EQ(WString(OLESTR("a")), lines[0].text);
+  EXPECT_EQ(1u, lines[0].recorded);
+}
+
+TEST_F(LineReaderTest, Utf16FFFFUnitEndsTheLine) {
+  auto lines = ReadAll(std::string("\xFF\xFE" "a\0\xFF\xFF" "b\0", 8));
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ(WString(OLESTR("a")), lines[0].text);
+  EXPECT_EQ(WString(OLESTR("b")), lines[1].text);
+}
+
+TEST_F(LineReaderTest, AnsiCrAnywhereAndRecordedLength) {
+  int encoding = -1;
+  auto lines = ReadAll("a\rb\n", &encoding);
+  EXPECT_EQ(FE_ANSI, encoding);
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_EQ(WString(OLESTR("ab")), lines[0].text);
+  EXPECT_EQ(3u, lines[0].recorded);
+}
+
+TEST_F(LineReaderTest, PartialMarksAndOtherMarksReadAsAnsi) {
+  int encoding = -1;
+  auto lines = ReadAll("\xEF\xBB", &encoding);
+  EXPECT_EQ(FE_ANSI, encoding);
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_EQ(WString(OLESTR("\u00EF\u00BB")), lines[0].text);
+  ReadAll("\xFE\xFFx", &encoding);
+  EXPECT_EQ(FE_ANSI, encoding);
+}
+
+TEST_F(LineReaderTest, EmptyFileAndLoneLf) {
+  EXPECT_TRUE(ReadAll("").empty());
+  folder_.Write("lf.txt", "\n");
+  CEncodedFile_LineReader file;
+  ASSERT_TRUE(file.Open(folder_.WidePath("lf.txt").c_str(), OM_READ, FE_UTF8));
+  zan::UniqueBstr line;
+  ASSERT_TRUE(file.ReadLine(&line, true));
+  EXPECT_EQ(1u, line.length());
+  EXPECT_EQ(0, line.get()[0]);
+  zan::UniqueBstr none;
+  EXPECT_FALSE(file.ReadLine(&none, true));
+  EXPECT_EQ(nullptr, none.get());
+}
+
+TEST_F(LineReaderTest, AnsiKeepsFFAndNulEndsLineText) {
+  auto lines = ReadAll(std::string("x\xFFy\nab\0cd\nlast", 15));
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ(WString(OLESTR("x\u00FFy")), lines[0].text);
+  EXPECT_EQ(WString(OLESTR("ab")), lines[1].text);
+  EXPECT_EQ(WString(OLESTR("last")), lines[2].text);
+}
+
+TEST_F(LineReaderTest, WritesExactBytesPerEncoding) {
+  EXPECT_EQ(std::string("\xFF\xFE" "a\0\r\0\n\0b\0\r\0\n\0\xE9\0", 16),
+            WriteAll(FE_UTF16LE, {OLESTR("a"), OLESTR("b"), OLESTR("\u00E9")}));
+  EXPECT_EQ("\xEF\xBB\xBF" "a\r\n\xE2\x82\xAC", WriteAll(FE_UTF8, {OLESTR("a"), OLESTR("\u20AC")}));
+  EXPECT_EQ("a\r\n\x80?", WriteAll(FE_ANSI, {OLESTR("a"), OLESTR("\u20AC\u4E2D")}));
+  // Characters outside the BMP go out as two three-byte sequences.
+  EXPECT_EQ("\xEF\xBB\xBF\xED\xA0\xBD\xED\xB8\x80", WriteAll(FE_UTF8, {WString({WCHAR(0xD83D), WCHAR(0xDE00)})}));
+}
+
+TEST_F(LineReaderTest, EmptyTextWithoutNewlineWritesNothing) {
+  EXPECT_EQ("\xEF\xBB\xBF", WriteAll(FE_UTF8, {WString()}));
+  EXPECT_EQ("", WriteAll(FE_ANSI, {WString()}));
+  EXPECT_EQ("\r\n", WriteAll(FE_ANSI, {WString()}, true));
+}
+
+TEST_F(LineReaderTest, WrittenFilesReadBack) {
+  const std::vector<WString> text = {OLESTR("one @@ k_;_v_;_"), OLESTR(""), WString({WCHAR(0xD83D), WCHAR(0xDE00)})};
+  for (int encoding : {FE_UTF8, FE_UTF16LE}) {
+    SCOPED_TRACE(encoding);
+    std::string bytes = WriteAll(encoding, text);
+    auto lines = ReadAll(bytes);
+    ASSERT_EQ(text.size(), lines.size());
+    for (size_t i = 0; i < text.size(); ++i) EXPECT_EQ(text[i], lines[i].text);
+  }
+}
+
+TEST_F(LineReaderTest, RefusalsTouchNoFile) {
+  folder_.Write("keep.txt", "precious");
+  CEncodedFile_LineReader file;
+  EXPECT_FALSE(file.Open(folder_.WidePath("keep.txt").c_str(), OM_WRITE, 3));
+  EXPECT_FALSE(file.Open(folder_.WidePath("keep.txt").c_str(), 7, FE_UTF8));
+  EXPECT_EQ("precious", folder_.Read("keep.txt"));
+  EXPECT_FALSE(file.Open(folder_.WidePath("missing.txt").c_str(), OM_READ, FE_UTF8));
+  EXPECT_FALSE(file.Open(nullptr, OM_READ, FE_UTF8));
+  zan::UniqueBstr line;
+  EXPECT_FALSE(file.ReadLine(&line, true));
+  EXPECT_FALSE(file.WriteLine(nullptr, true));
+}
+
+TEST_F(LineReaderTest, AppendAddsInBinaryMode) {
+  WriteAll(FE_ANSI, {OLESTR("a")});
+  CEncodedFile_LineReader file;
+  ASSERT_TRUE(file.Open(folder_.WidePath("out.txt").c_str(), OM_APPEND, FE_ANSI));
+  zan::UniqueBstr text = zan::UniqueBstr::FromText(OLESTR("b"));
+  EXPECT_TRUE(file.WriteLine(text.get(), true));
+  file.Close();
+  EXPECT_EQ("ab\r\n", folder_.Read("out.txt"));
+}

@@ -1,0 +1,99 @@
+#include <cstring>
+#include <memory>
+
+#include "support/hresult.h"
+#include "textio/ansi_conversion.h"
+#include "textio/utf8.h"
+
+namespace {
+
+WString Decode(const char* bytes) {
+  int n = Utf8Decode(bytes, nullptr);
+  if (n < 0) return OLESTR("<invalid>");
+  WString out(static_cast<size_t>(n), 0);
+  EXPECT_EQ(n, Utf8Decode(bytes, out.data()));
+  out.pop_back();
+  return out;
+}
+
+std::string Encode(const WString& text) {
+  int n = Utf8Encode(text.c_str(), nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  EXPECT_EQ(n, Utf8Encode(text.c_str(), out.data()));
+  out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+TEST(Utf8Codec, EmptyAndAscii) {
+  WCHAR unit = 1;
+  EXPECT_EQ(1, Utf8Decode("", &unit));
+  EXPECT_EQ(0, unit);
+  EXPECT_EQ(WString(OLESTR("abc")), Decode("abc"));
+  EXPECT_EQ(1, Utf8Encode(OLESTR(""), nullptr));
+}
+
+TEST(Utf8Codec, TwoAndThreeByteForms) {
+  EXPECT_EQ(WString(OLESTR("\u00E9\u20AC")), Decode("\xC3\xA9\xE2\x82\xAC"));
+  EXPECT_EQ("\xC3\xA9\xE2\x82\xAC", Encode(OLESTR("\u00E9\u20AC")));
+  // Overlong and surrogate forms are taken as they come.
+  EXPECT_EQ(WString(OLESTR("a")) + WCHAR(0) + OLESTR("b"), Decode("a\xC0\x80" "b"));
+  EXPECT_EQ(WString(1, WCHAR(0xD800)), Decode("\xED\xA0\x80"));
+}
+
+TEST(Utf8Codec, SurrogatePairsEncodeAsTwoSequencesAndReadBack) {
+  const WString pair = {WCHAR(0xD83D), WCHAR(0xDE00)};
+  EXPECT_EQ("\xED\xA0\xBD\xED\xB8\x80", Encode(pair));
+  EXPECT_EQ(pair, Decode("\xED\xA0\xBD\xED\xB8\x80"));
+}
+
+TEST(Utf8Codec, StandardFourByteFormDecodesToAPair) {
+  EXPECT_EQ(WString({WCHAR(0xD83D), WCHAR(0xDE00)}), Decode("\xF0\x9F\x98\x80"));
+  EXPECT_EQ(WString({WCHAR('x'), WCHAR(0xDBFF), WCHAR(0xDFFF)}), Decode("x\xF4\x8F\xBF\xBF"));
+  EXPECT_EQ(WString({WCHAR(0xD800), WCHAR(0xDC00)}), Decode("\xF0\x90\x80\x80"));
+}
+
+TEST(Utf8Codec, InvalidInputFailsWhole) {
+  for (const char* bad : {"\xE2\x82", "\x80", "a\x80", "\xC3", "\xF0\x9F\x98", "\xF5\x80\x80\x80", "\xFF",
+                          "\xF0\x8F\xBF\xBF" /* below U+10000 */, "\xF4\x90\x80\x80" /* above U+10FFFF */,
+                          "\xF8\x88\x80\x80\x80"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(-1, Utf8Decode(bad, nullptr));
+    std::unique_ptr<WCHAR[]> out;
+    EXPECT_EQ(-1, Utf8ToWideAlloc(bad, &out));
+    EXPECT_EQ(nullptr, out);
+  }
+}
+
+TEST(Utf8Codec, BoundedFormsWriteAllOrNothing) {
+  WCHAR buf[4] = {OLESTR('q'), OLESTR('q'), OLESTR('q'), OLESTR('q')};
+  EXPECT_EQ(4, Utf8ToWide("abc", nullptr, 0));
+  EXPECT_EQ(0, Utf8ToWide("abc", buf, 3));
+  EXPECT_EQ(OLESTR('q'), buf[0]);
+  EXPECT_EQ(4, Utf8ToWide("abc", buf, 4));
+  EXPECT_EQ(0, buf[3]);
+  EXPECT_EQ(0, Utf8ToWide(nullptr, buf, 4));
+  EXPECT_EQ(0, Utf8ToWide("\x80", buf, 4));
+  char bytes[8];
+  EXPECT_EQ(0, WideToUtf8(OLESTR("\u20AC"), bytes, 3));
+  EXPECT_EQ(4, WideToUtf8(OLESTR("\u20AC"), bytes, 4));
+}
+
+TEST(Utf8Codec, AllocFormsSizeExactly) {
+  std::unique_ptr<char[]> bytes;
+  EXPECT_EQ(4, WideToUtf8Alloc(OLESTR("a\u00E9"), &bytes));
+  EXPECT_STREQ("a\xC3\xA9", bytes.get());
+  std::unique_ptr<WCHAR[]> units;
+  EXPECT_EQ(3, Utf8ToWideAlloc("a\xC3\xA9", &units));
+  EXPECT_EQ(WString(OLESTR("a\u00E9")), WString(units.get()));
+}
+
+TEST(AnsiConversion, RoundTripThroughCodePage1252) {
+  std::unique_ptr<WCHAR[]> wide;
+  EXPECT_EQ(3, AnsiToWideAlloc("\x80x", &wide, 1252));
+  EXPECT_EQ(WString(OLESTR("\u20ACx")), WString(wide.get()));
+  std::unique_ptr<char[]> narrow;
+  EXPECT_EQ(3, WideToAnsiAlloc(OLESTR("\u20AC\u4E2D"), &narrow, 1252));
+  EXPECT_STREQ("\x80?", narrow.get());
+}

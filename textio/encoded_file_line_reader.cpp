@@ -1,0 +1,77 @@
+#include "encoded_file_line_reader.h"
+
+#include "line_reader_ansi.h"
+#include "line_reader_utf16.h"
+#include "line_reader_utf8.h"
+
+namespace {
+
+std::unique_ptr<CEncodedFile_LineReaderBase> MakeReader(int encoding, FILE* file) {
+  switch (encoding) {
+    case FE_ANSI: return std::make_unique<CEncodedFile_LineReaderA>(file);
+    case FE_UTF16LE: return std::make_unique<CEncodedFile_LineReaderW>(file);
+    default: return std::make_unique<CEncodedFile_LineReaderUTF8>(file);
+  }
+}
+
+}  // namespace
+
+bool CEncodedFile_LineReader::Open(const WCHAR* name, int mode, int encoding) {
+  // Text-mode append would turn each CR LF into CR CR LF on Windows, so all
+  // modes are binary.
+  const WCHAR* streamMode;
+  switch (mode) {
+    case OM_READ: streamMode = OLESTR("rb"); break;
+    case OM_WRITE: streamMode = OLESTR("w+b"); break;
+    case OM_APPEND: streamMode = OLESTR("ab"); break;
+    default: return false;
+  }
+  if (mode != OM_READ && !IsFileEncoding(encoding)) return false;
+  Close();
+  if (!name || WFOpen(&file_, name, streamMode) != 0) {
+    file_ = nullptr;
+    return false;
+  }
+  if (mode == OM_READ) {
+    if (!DetectEncoding()) return false;
+  } else {
+    encoding_ = encoding;
+  }
+  reader_ = MakeReader(encoding_, file_);
+  return mode == OM_WRITE ? reader_->WriteBOM() : true;
+}
+
+bool CEncodedFile_LineReader::DetectEncoding() {
+  unsigned char mark[3] = {};
+  size_t n = std::fread(mark, 1, 3, file_);
+  if (std::ferror(file_)) return false;
+  long skip = 0;
+  if (n == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
+    encoding_ = FE_UTF8;
+    skip = 3;
+  } else if (n >= 2 && mark[0] == 0xFF && mark[1] == 0xFE) {
+    encoding_ = FE_UTF16LE;
+    skip = 2;
+  } else {
+    encoding_ = FE_ANSI;
+  }
+  return std::fseek(file_, skip, SEEK_SET) == 0;
+}
+
+bool CEncodedFile_LineReader::ReadLine(zan::UniqueBstr* out, bool strip) {
+  if (!file_ || !reader_) return false;
+  return reader_->ReadLine(out, strip);
+}
+
+bool CEncodedFile_LineReader::WriteLine(BSTR text, bool newline) {
+  if (!file_ || !reader_) return false;
+  return reader_->WriteLine(text ? WString(text) : WString(), newline);
+}
+
+void CEncodedFile_LineReader::Close() {
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  reader_.reset();
+}

@@ -1,0 +1,20 @@
+#include "line_reader_ansi.h"
+
+bool CEncodedFile_LineReaderA::GetLine(zan::UniqueBstr* out) {
+  const char* bytes = line_.buffer() ? line_.buffer() : "";
+  int n = MultiByteToWideChar(CP_ACP, 0, bytes, -1, nullptr, 0);
+  if (n == 0) return false;
+  zan::UniqueBstr line = zan::UniqueBstr::FromUnits(nullptr, static_cast<UINT>(n));
+  if (MultiByteToWideChar(CP_ACP, 0, bytes, -1, line.get(), n) == 0) return false;
+  *out = std::move(line);
+  return true;
+}
+
+int CEncodedFile_LineReaderA::EncodeLine(const WCHAR* text, std::string* bytes) {
+  int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return n - 1;
+  bytes->resize(static_cast<size_t>(n));
+  if (WideCharToMultiByte(CP_ACP, 0, text, -1, bytes->data(), n, nullptr, nullptr) == 0) return -1;
+  bytes->pop_back();
+  return n - 1;
+}

@@ -1,0 +1,26 @@
+// The readers of one encoding each: they read and write an open stream one
+// line at a time. The stream belongs to the facade, which outlives them.
+#pragma once
+
+#include <cstdio>
+
+#include "base/unique_bstr.h"
+
+class CEncodedFile_LineReaderBase {
+ public:
+  explicit CEncodedFile_LineReaderBase(FILE* file) : file_(file) {}
+  virtual ~CEncodedFile_LineReaderBase() = default;
+  CEncodedFile_LineReaderBase(const CEncodedFile_LineReaderBase&) = delete;
+  CEncodedFile_LineReaderBase& operator=(const CEncodedFile_LineReaderBase&) = delete;
+
+  // Reads the next line; with strip, CR is dropped wherever it stands and
+  // the LF is not kept. False at end of file with nothing read, after a read
+  // error, or for a line that cannot be decoded (*out may still be set).
+  virtual bool ReadLine(zan::UniqueBstr* out, bool strip) = 0;
+  // Writes text (up to its first NUL), then CR LF when newline is set.
+  virtual bool WriteLine(WString text, bool newline) = 0;
+  virtual bool WriteBOM() = 0;
+
+ protected:
+  FILE* file_;
+};

@@ -1,0 +1,17 @@
+#include "line_reader_utf16.h"
+
+bool CEncodedFile_LineReaderW::GetLine(zan::UniqueBstr* out) {
+  const WCHAR* units = line_.buffer() ? line_.buffer() : OLESTR("");
+  *out = zan::UniqueBstr::FromUnits(units, static_cast<UINT>(WcsLen(units)));
+  return true;
+}
+
+int CEncodedFile_LineReaderW::EncodeLine(const WCHAR* text, std::string* bytes) {
+  size_t n = WcsLen(text);
+  bytes->resize(n * 2);
+  for (size_t i = 0; i < n; ++i) {
+    (*bytes)[2 * i] = static_cast<char>(text[i] & 0xFF);
+    (*bytes)[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  return static_cast<int>(bytes->size());
+}
