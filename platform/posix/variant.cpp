@@ -122,6 +122,54 @@ HRESULT STDAPICALLTYPE VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvar
   return S_OK;
 }
 
+HRESULT STDAPICALLTYPE VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc) {
+  if (!pvarDest || !pvargSrc) return E_INVALIDARG;
+  VARTYPE vt = V_VT(pvargSrc);
+  if (!(vt & VT_BYREF)) return VariantCopy(pvarDest, pvargSrc);
+  if (!IsValidType(vt)) return DISP_E_BADVARTYPE;
+  if (!V_BYREF(pvargSrc)) return E_INVALIDARG;
+  VARTYPE base = vt & ~VT_BYREF;
+  if (base == VT_VARIANT) {
+    const VARIANT* inner = V_VARIANTREF(pvargSrc);
+    if (V_VT(inner) == (VT_VARIANT | VT_BYREF)) return E_INVALIDARG;
+    return VariantCopyInd(pvarDest, inner);
+  }
+  // Rebuild the referenced value in place of the reference, then copy it
+  // with the ordinary rules (strings, arrays and interfaces duplicated).
+  VARIANT value;
+  VariantInit(&value);
+  V_VT(&value) = base;
+  if (base == VT_DECIMAL) {
+    std::memcpy(&V_DECIMAL(&value), V_BYREF(pvargSrc), sizeof(DECIMAL));
+    V_VT(&value) = VT_DECIMAL;
+  } else if (base & VT_ARRAY) {
+    V_ARRAY(&value) = *V_ARRAYREF(pvargSrc);
+  } else {
+    size_t size = 0;
+    switch (base) {
+      case VT_I1: case VT_UI1: size = 1; break;
+      case VT_I2: case VT_UI2: case VT_BOOL: size = 2; break;
+      case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: size = 4; break;
+      case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE: size = 8; break;
+      case VT_BSTR: case VT_UNKNOWN: case VT_DISPATCH: size = sizeof(void*); break;
+      default: return DISP_E_BADVARTYPE;
+    }
+    std::memcpy(&value.llVal, V_BYREF(pvargSrc), size);
+  }
+  VARIANT copy;
+  VariantInit(&copy);
+  HRESULT hr = VariantCopy(&copy, &value);
+  if (FAILED(hr)) return hr;
+  // The destination may be the source: clear it only now.
+  hr = VariantClear(pvarDest);
+  if (FAILED(hr)) {
+    VariantClear(&copy);
+    return hr;
+  }
+  *pvarDest = copy;
+  return S_OK;
+}
+
 HRESULT STDAPICALLTYPE VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID,
                                            USHORT wFlags, VARTYPE vt) {
   if (!pvargDest || !pvarSrc) return E_INVALIDARG;

@@ -175,6 +175,9 @@ extern const IID IID_ITypeLib;
 extern const IID IID_IPersist;
 extern const IID IID_IPersistFile;
 
+HRESULT STDAPICALLTYPE LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid,
+                                      ITypeLib** pptlib);
+
 LPVOID STDAPICALLTYPE CoTaskMemAlloc(SIZE_T cb);
 LPVOID STDAPICALLTYPE CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
 void STDAPICALLTYPE CoTaskMemFree(LPVOID pv);

@@ -65,3 +65,18 @@ INT WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
                                INT cchWideChar, LPSTR lpMultiByteStr, INT cbMultiByte,
                                LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
 }
+
+// Modules: a module handle is the loader's handle of a loaded library.
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef INT_PTR(WINAPI* FARPROC)();
+#define DONT_RESOLVE_DLL_REFERENCES 0x00000001
+#define LOAD_LIBRARY_AS_DATAFILE 0x00000002
+
+extern "C" {
+HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName);
+HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, void* hFile, DWORD dwFlags);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+}

@@ -1,0 +1,71 @@
+// ZanDictionary: a string-keyed collection of variants held in key order
+// under the user locale's case-sensitive collation. Every line of a script
+// is one of these.
+#pragma once
+
+#include <map>
+
+#include "ZanScript_h.h"
+#include "base/unique_variant.h"
+#include "module/com_object.h"
+#include "module/type_info_holder.h"
+
+// The dictionary's own status values: positive, so callers that only test
+// for failure take them as success.
+constexpr HRESULT kStatusKeyNotFound = ERROR_NOT_FOUND;             // 1168
+constexpr HRESULT kStatusKeyExists = ERROR_OBJECT_ALREADY_EXISTS;  // 5010
+
+class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
+                           public Scripting::IDictionary,
+                           public IKBCloneable {
+ public:
+  static zan::InterfaceMap<CZanDictionaryImpl> Interfaces();
+
+  // IDispatch
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                          DISPID* rgDispId) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                   DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                                   UINT* puArgErr) override;
+
+  // IDictionary
+  HRESULT STDMETHODCALLTYPE putref_Item(VARIANT* Key, VARIANT* pRetItem) override;
+  HRESULT STDMETHODCALLTYPE put_Item(VARIANT* Key, VARIANT* pRetItem) override;
+  HRESULT STDMETHODCALLTYPE get_Item(VARIANT* Key, VARIANT* pRetItem) override;
+  HRESULT STDMETHODCALLTYPE Add(VARIANT* Key, VARIANT* Item) override;
+  HRESULT STDMETHODCALLTYPE get_Count(LONG* pCount) override;
+  HRESULT STDMETHODCALLTYPE Exists(VARIANT* Key, VARIANT_BOOL* pExists) override;
+  HRESULT STDMETHODCALLTYPE Items(VARIANT* pItemsArray) override;
+  HRESULT STDMETHODCALLTYPE put_Key(VARIANT* Key, VARIANT* rhs) override;
+  HRESULT STDMETHODCALLTYPE Keys(VARIANT* pKeysArray) override;
+  HRESULT STDMETHODCALLTYPE Remove(VARIANT* Key) override;
+  HRESULT STDMETHODCALLTYPE RemoveAll() override;
+  HRESULT STDMETHODCALLTYPE put_CompareMode(Scripting::CompareMethod pcomp) override;
+  HRESULT STDMETHODCALLTYPE get_CompareMode(Scripting::CompareMethod* pcomp) override;
+  HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** ppunk) override;
+  HRESULT STDMETHODCALLTYPE get_HashVal(VARIANT* Key, VARIANT* HashVal) override;
+
+  // IKBCloneable
+  HRESULT STDMETHODCALLTYPE Clone(IUnknown** ppunk) override;
+
+ private:
+  // Key order: VarCmp in the user locale; two VT_NULL keys are not ordered.
+  struct KeyLess {
+    bool operator()(const zan::UniqueVariant& a, const zan::UniqueVariant& b) const;
+  };
+  using EntryMap = std::map<zan::UniqueVariant, zan::UniqueVariant, KeyLess>;
+
+  static CComTypeInfoHolder& TypeInfo();
+  // The key check of the lookup and store operations; a copy of the key.
+  static HRESULT CheckedKey(const VARIANT* key, zan::UniqueVariant* copy);
+  HRESULT BuildArray(bool keys, VARIANT* out);
+  HRESULT Store(zan::UniqueVariant key, const VARIANT* value);
+
+  EntryMap entries_;
+};
+
+// Makes a line dictionary in process, without the registry or the class
+// object; the caller holds the one reference.
+HRESULT CreateLineDictionary(Scripting::IDictionary** out);

@@ -1,0 +1,39 @@
+#include "class_factory.h"
+
+HRESULT STDMETHODCALLTYPE CComClassFactory::QueryInterface(REFIID iid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IClassFactory)) return E_NOINTERFACE;
+  *ppv = static_cast<IClassFactory*>(this);
+  AddRef();
+  return S_OK;
+}
+
+ULONG STDMETHODCALLTYPE CComClassFactory::AddRef() {
+  LONG count = InterlockedIncrement(&refs_);
+  if (count == 2) ZanModule().Lock();
+  return static_cast<ULONG>(count);
+}
+
+ULONG STDMETHODCALLTYPE CComClassFactory::Release() {
+  LONG count = InterlockedDecrement(&refs_);
+  if (count == 1) ZanModule().Unlock();
+  if (count == 0) delete this;
+  return static_cast<ULONG>(count);
+}
+
+HRESULT STDMETHODCALLTYPE CComClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (outer && !IsEqualGUID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+  return creator_(outer, iid, ppv);
+}
+
+HRESULT STDMETHODCALLTYPE CComClassFactory::LockServer(BOOL lock) {
+  if (lock) {
+    ZanModule().Lock();
+  } else {
+    ZanModule().Unlock();
+  }
+  return S_OK;
+}

@@ -1,0 +1,28 @@
+// The class object of one coclass. The module's cache holds the first
+// reference; a client's reference raises the count to 2 and takes a module
+// lock, which the release back to 1 gives up, so a cached class object
+// alone never keeps the library loaded.
+#pragma once
+
+#include "zan_module.h"
+
+class CComClassFactory final : public IClassFactory {
+ public:
+  using Creator = HRESULT (*)(IUnknown* outer, REFIID iid, void** ppv);
+
+  explicit CComClassFactory(Creator creator) : creator_(creator) {}
+  CComClassFactory(const CComClassFactory&) = delete;
+  CComClassFactory& operator=(const CComClassFactory&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** ppv) override;
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
+
+ private:
+  virtual ~CComClassFactory() = default;
+
+  LONG volatile refs_ = 1;
+  Creator creator_;
+};

@@ -1,0 +1,7 @@
+// The library's exported entry points (ordinals in resources/ZanScript.def).
+#pragma once
+
+#include "zanole/zanole.h"
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
+STDAPI DllCanUnloadNow(void);

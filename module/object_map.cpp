@@ -1,0 +1,50 @@
+#include "object_map.h"
+
+#include <new>
+
+namespace {
+// Plain flag, valid before construction and after destruction of the
+// table, so late callers get E_UNEXPECTED rather than a dead object.
+bool g_tableReady = false;
+}  // namespace
+
+CClassObjectTable::CClassObjectTable() {
+  InitializeCriticalSection(&lock_);
+  ZanModule();  // the module lives at least as long as the table
+  g_tableReady = true;
+}
+
+CClassObjectTable::~CClassObjectTable() {
+  g_tableReady = false;
+  for (ObjectMapEntry* e = ObjectMapBegin(); e != ObjectMapEnd(); ++e) {
+    if (IUnknown* object = e->classObject.exchange(nullptr)) object->Release();
+  }
+  DeleteCriticalSection(&lock_);
+}
+
+HRESULT CClassObjectTable::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {
+  if (!g_tableReady) return E_UNEXPECTED;
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  ObjectMapEntry* entry = nullptr;
+  for (ObjectMapEntry* e = ObjectMapBegin(); e != ObjectMapEnd() && !entry; ++e)
+    if (e->creator && IsEqualGUID(*e->clsid, clsid)) entry = e;
+  if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
+
+  HRESULT hr = S_OK;
+  if (!entry->classObject.load()) {
+    EnterCriticalSection(&lock_);
+    if (!entry->classObject.load()) {
+      auto* factory = new (std::nothrow) CComClassFactory(entry->creator);
+      if (factory) {
+        entry->classObject.store(factory);
+      } else {
+        hr = E_OUTOFMEMORY;
+      }
+    }
+    LeaveCriticalSection(&lock_);
+  }
+  if (IUnknown* object = entry->classObject.load()) hr = object->QueryInterface(iid, ppv);
+  if (!*ppv && hr == S_OK) hr = CLASS_E_CLASSNOTAVAILABLE;
+  return hr;
+}

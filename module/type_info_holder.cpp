@@ -1,0 +1,45 @@
+#include "type_info_holder.h"
+
+#include "base/com_ptr.h"
+
+CComTypeInfoHolder::~CComTypeInfoHolder() {
+  if (ITypeInfo* info = info_.load()) info->Release();
+}
+
+HRESULT CComTypeInfoHolder::Load(LCID lcid) {
+  if (info_.load()) return S_OK;
+  ModuleCriticalSectionLock hold;
+  if (info_.load()) return S_OK;
+  zan::ComPtr<ITypeLib> library;
+  HRESULT hr = LoadRegTypeLib(libid_, major_, minor_, lcid, library.put());
+  if (FAILED(hr)) return hr;
+  ITypeInfo* info = nullptr;
+  hr = library->GetTypeInfoOfGuid(iid_, &info);
+  if (SUCCEEDED(hr)) info_.store(info);
+  return hr;
+}
+
+HRESULT CComTypeInfoHolder::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  HRESULT hr = Load(lcid);
+  if (FAILED(hr)) return hr;
+  *info = info_.load();
+  (*info)->AddRef();
+  return S_OK;
+}
+
+HRESULT CComTypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
+  HRESULT hr = Load(lcid);
+  if (FAILED(hr)) return hr;
+  return info_.load()->GetIDsOfNames(names, count, ids);
+}
+
+HRESULT CComTypeInfoHolder::Invoke(IDispatch* self, DISPID member, REFIID, LCID lcid, WORD flags,
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                   UINT* argError) {
+  HRESULT hr = Load(lcid);
+  if (FAILED(hr)) return hr;
+  return info_.load()->Invoke(self, member, flags, params, result, exception, argError);
+}
