@@ -22,6 +22,7 @@
 #include "posix/objbase.h"
 #include "posix/ocidl.h"
 #include "posix/winbase.h"
+#include "posix/winreg.h"
 #include "posix/hooks.h"
 #define ZAN_PLATFORM_POSIX 1
 #endif

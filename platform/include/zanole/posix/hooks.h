@@ -11,4 +11,11 @@ BOOL WINAPI ZanSetAnsiCodePage(UINT codePage);
 // Receives every OutputDebugStringA text; null discards them again.
 typedef void (*ZanDebugSink)(const char* text, void* context);
 void WINAPI ZanSetDebugSink(ZanDebugSink sink, void* context);
+
+// Writes the registry, one line per key and per value, to sink; for
+// inspection by hosts and tests.
+typedef void (*ZanLineSink)(const char* line, void* context);
+void WINAPI ZanRegistryDump(ZanLineSink sink, void* context);
+// Puts the registry back to the platform's own entries only.
+void WINAPI ZanRegistryReset();
 }

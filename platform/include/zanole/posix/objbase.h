@@ -167,6 +167,7 @@ struct IPersistFile : IPersist {
 extern "C" {
 extern const GUID GUID_NULL;
 extern const IID IID_NULL;
+#define CLSID_NULL GUID_NULL
 extern const IID IID_IUnknown;
 extern const IID IID_IClassFactory;
 extern const IID IID_IDispatch;
@@ -186,4 +187,32 @@ HRESULT STDAPICALLTYPE StringFromIID(REFIID rclsid, LPOLESTR* lplpsz);
 INT STDAPICALLTYPE StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, INT cchMax);
 HRESULT STDAPICALLTYPE CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 HRESULT STDAPICALLTYPE IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
+}
+
+// Activation.
+typedef enum tagCLSCTX {
+  CLSCTX_INPROC_SERVER = 0x1,
+  CLSCTX_INPROC_HANDLER = 0x2,
+  CLSCTX_LOCAL_SERVER = 0x4,
+  CLSCTX_REMOTE_SERVER = 0x10,
+} CLSCTX;
+#define CLSCTX_SERVER (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+#define CLSCTX_ALL (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+typedef enum tagCOINIT {
+  COINIT_APARTMENTTHREADED = 0x2,
+  COINIT_MULTITHREADED = 0x0,
+  COINIT_DISABLE_OLE1DDE = 0x4,
+} COINIT;
+typedef struct _COSERVERINFO COSERVERINFO;
+
+extern "C" {
+HRESULT STDAPICALLTYPE CoInitialize(LPVOID pvReserved);
+HRESULT STDAPICALLTYPE CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
+void STDAPICALLTYPE CoUninitialize();
+HRESULT STDAPICALLTYPE CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid);
+HRESULT STDAPICALLTYPE CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSERVERINFO* pServerInfo,
+                                        REFIID riid, LPVOID* ppv);
+HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
+                                        LPVOID* ppv);
+void STDAPICALLTYPE CoFreeUnusedLibraries();
 }

@@ -80,3 +80,34 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, void* hFile, DWORD dwFlags)
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 }
+
+// Module names, resources and the library entry point.
+struct HRSRC__;
+typedef HRSRC__* HRSRC;
+typedef void* HGLOBAL;
+#define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define RT_STRING MAKEINTRESOURCEW(6)
+#define RT_RCDATA MAKEINTRESOURCEW(10)
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
+#define MAX_PATH 260
+#define PRIMARYLANGID(lgid) ((WORD)(lgid) & 0x3ff)
+
+extern "C" {
+DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName);
+BOOL WINAPI GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule);
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
+HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
+HRSRC WINAPI FindResourceExW(HMODULE hModule, LPCWSTR lpType, LPCWSTR lpName, WORD wLanguage);
+HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
+LPVOID WINAPI LockResource(HGLOBAL hResData);
+DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
+INT WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, INT cchBufferMax);
+}

@@ -1,0 +1,130 @@
+// Object creation through the registry: a class's InprocServer32 names the
+// library to load; its DllGetClassObject hands out the class object.
+// Loaded servers stay loaded until CoFreeUnusedLibraries finds them idle.
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "zanole/zanole.h"
+
+namespace {
+
+thread_local int g_initCount = 0;
+
+struct Server {
+  HMODULE module;
+  HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, LPVOID*);
+  HRESULT(STDAPICALLTYPE* canUnloadNow)();
+};
+
+std::mutex g_serversLock;
+std::map<std::u16string, Server>& Servers() {
+  static auto* servers = new std::map<std::u16string, Server>();
+  return *servers;
+}
+
+template <class Fn>
+Fn Entry(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// The default string value of HKCR\path, or false.
+bool ReadDefault(const std::u16string& path, std::u16string* text) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD type = 0, size = 0;
+  bool ok = RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+            (type == REG_SZ || type == REG_EXPAND_SZ);
+  if (ok) {
+    std::vector<BYTE> data(size + 2, 0);
+    ok = RegQueryValueExW(key, nullptr, nullptr, nullptr, data.data(), &size) == ERROR_SUCCESS;
+    *text = reinterpret_cast<const char16_t*>(data.data());
+  }
+  RegCloseKey(key);
+  return ok;
+}
+
+HRESULT LoadServer(const std::u16string& path, Server* out) {
+  std::lock_guard<std::mutex> hold(g_serversLock);
+  auto it = Servers().find(path);
+  if (it != Servers().end()) {
+    *out = it->second;
+    return S_OK;
+  }
+  HMODULE module = LoadLibraryW(path.c_str());
+  if (!module) return CO_E_DLLNOTFOUND;
+  Server server{module, nullptr, nullptr};
+  server.getClassObject = Entry<decltype(server.getClassObject)>(module, "DllGetClassObject");
+  server.canUnloadNow = Entry<decltype(server.canUnloadNow)>(module, "DllCanUnloadNow");
+  if (!server.getClassObject) {
+    FreeLibrary(module);
+    return CO_E_ERRORINDLL;
+  }
+  Servers().emplace(path, server);
+  *out = server;
+  return S_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+HRESULT STDAPICALLTYPE CoInitializeEx(LPVOID, DWORD) { return g_initCount++ == 0 ? S_OK : S_FALSE; }
+HRESULT STDAPICALLTYPE CoInitialize(LPVOID pvReserved) {
+  return CoInitializeEx(pvReserved, COINIT_APARTMENTTHREADED);
+}
+void STDAPICALLTYPE CoUninitialize() {
+  if (g_initCount > 0) --g_initCount;
+}
+
+HRESULT STDAPICALLTYPE CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
+  if (!lpszProgID || !lpclsid) return E_INVALIDARG;
+  *lpclsid = CLSID_NULL;
+  std::u16string text;
+  if (!ReadDefault(std::u16string(lpszProgID) + u"\\CLSID", &text)) return CO_E_CLASSSTRING;
+  return CLSIDFromString(text.c_str(), lpclsid) == S_OK ? S_OK : CO_E_CLASSSTRING;
+}
+
+HRESULT STDAPICALLTYPE CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSERVERINFO*, REFIID riid,
+                                        LPVOID* ppv) {
+  if (!ppv) return E_INVALIDARG;
+  *ppv = nullptr;
+  if (g_initCount == 0) return CO_E_NOTINITIALIZED;
+  if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
+  WCHAR clsid[39];
+  StringFromGUID2(rclsid, clsid, 39);
+  std::u16string path;
+  if (!ReadDefault(std::u16string(u"CLSID\\") + clsid + u"\\InprocServer32", &path) || path.empty())
+    return REGDB_E_CLASSNOTREG;
+  Server server;
+  HRESULT hr = LoadServer(path, &server);
+  if (FAILED(hr)) return hr;
+  return server.getClassObject(rclsid, riid, ppv);
+}
+
+HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
+                                        LPVOID* ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  IClassFactory* factory = nullptr;
+  HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+  if (FAILED(hr)) return hr;
+  hr = factory->CreateInstance(pUnkOuter, riid, ppv);
+  factory->Release();
+  return hr;
+}
+
+void STDAPICALLTYPE CoFreeUnusedLibraries() {
+  std::lock_guard<std::mutex> hold(g_serversLock);
+  for (auto it = Servers().begin(); it != Servers().end();) {
+    if (it->second.canUnloadNow && it->second.canUnloadNow() == S_OK) {
+      FreeLibrary(it->second.module);
+      it = Servers().erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+}  // extern "C"
