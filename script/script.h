@@ -1,0 +1,76 @@
+// The Script object: a script held as an ordered store of line objects,
+// each a dictionary of named information with its text under the source
+// key. Hosts reach it through IScript to IScript4 (one vtable).
+#pragma once
+
+#include <set>
+
+#include "ZanScript_h.h"
+#include "line_array.h"
+#include "module/com_object.h"
+
+class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersistFile {
+ public:
+  static zan::InterfaceMap<CScript> Interfaces();
+  // Creation check: the platform dictionary's ProgID must resolve.
+  HRESULT FinalConstruct();
+
+  // IScript
+  HRESULT STDMETHODCALLTYPE get_Size(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_Line(LONG lIndex, IDispatch** pVal) override;
+  HRESULT STDMETHODCALLTYPE put_Line(LONG lIndex, IDispatch* newVal) override;
+  HRESULT STDMETHODCALLTYPE SetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) override;
+  HRESULT STDMETHODCALLTYPE GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR* bstrVal) override;
+  HRESULT STDMETHODCALLTYPE Empty() override;
+  HRESULT STDMETHODCALLTYPE get_IsEmpty(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE UpdateLineInfo(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) override;
+  HRESULT STDMETHODCALLTYPE RemoveLine(LONG lIndex) override;
+  HRESULT STDMETHODCALLTYPE DeleteLineInfo(LONG lIndex, BSTR bstrInfo) override;
+  HRESULT STDMETHODCALLTYPE get_Script(LONG lIndex, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE AppendScriptLine(BSTR bstrScript) override;
+  HRESULT STDMETHODCALLTYPE get_ConcatScriptLines(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE UpdateFromScript(IUnknown* pUnk, ULONG dwAction, LONG lFirstLine,
+                                             LONG lNumLines) override;
+  HRESULT STDMETHODCALLTYPE get_ConcatScriptLinesWithComments(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE SetNoDirty() override;
+  HRESULT STDMETHODCALLTYPE ReplaceScriptStr(BSTR OldStr, BSTR NewStr, LONG lLineIndex) override;
+  // IScript2
+  HRESULT STDMETHODCALLTYPE Resize(LONG nNewSize) override;
+  HRESULT STDMETHODCALLTYPE SetLineInfoBSTR(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) override;
+  HRESULT STDMETHODCALLTYPE InsertScriptLine(LONG lIndex, BSTR bstrScript) override;
+  // IScript3
+  HRESULT STDMETHODCALLTYPE SetLine(LONG lIndex, IDispatch* pVal) override;
+  // IScript4
+  HRESULT STDMETHODCALLTYPE get_SaveEncoding(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_SaveEncoding(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE SetDirty(LONG bDirty) override;
+
+  // IPersistFile
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) override;
+  HRESULT STDMETHODCALLTYPE IsDirty() override;
+  HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD dwMode) override;
+  HRESULT STDMETHODCALLTYPE Save(LPCOLESTR pszFileName, BOOL fRemember) override;
+  HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR pszFileName) override;
+  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) override;
+
+ private:
+  struct KeyOrder {
+    bool operator()(const WString& a, const WString& b) const { return a < b; }
+  };
+
+  // 0 <= index <= Size.
+  bool IsValidPosition(LONG index) const { return index >= 0 && index <= lines_.size(); }
+  // Inserts a new line holding text under the source key.
+  HRESULT InsertTextLine(LONG index, const OLECHAR* text);
+  // The line at index as a dictionary: null for the end position, a null
+  // line, or one that is not a dictionary.
+  HRESULT LineDictionary(LONG index, Scripting::IDictionary** out) const;
+
+  LONG currentLine_ = -1;
+  CLineArray lines_;
+  WString currentFileName_;
+  bool dirty_ = false;
+  CLSID dictionaryClsid_ = {};
+  LONG saveEncoding_ = 2;  // FE_UTF8
+  std::set<WString, KeyOrder> savedKeyExclusions_;
+};

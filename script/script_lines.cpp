@@ -1,0 +1,141 @@
+// The line store: positions, insertion, replacement, removal, resizing and
+// appending text as lines.
+#include "base/com_ptr.h"
+#include "base/unique_bstr.h"
+#include "dictionary/zan_dictionary.h"
+#include "line_splitter.h"
+#include "script.h"
+#include "script_keys.h"
+
+HRESULT STDMETHODCALLTYPE CScript::get_Size(LONG* pVal) {
+  if (!pVal) return E_FAIL;
+  *pVal = lines_.size();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CScript::get_Line(LONG lIndex, IDispatch** pVal) {
+  if (!IsValidPosition(lIndex) || lIndex == lines_.size()) return E_FAIL;
+  if (!pVal) return E_POINTER;
+  *pVal = lines_.at(lIndex);
+  if (*pVal) (*pVal)->AddRef();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CScript::put_Line(LONG lIndex, IDispatch* newVal) {
+  if (!IsValidPosition(lIndex)) return E_FAIL;
+  if (!lines_.Insert(lIndex, newVal)) return E_OUTOFMEMORY;
+  dirty_ = true;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CScript::Empty() {
+  lines_.Clear();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CScript::get_IsEmpty(LONG* pVal) {
+  if (!pVal) return E_POINTER;
+  *pVal = lines_.size() == 0 ? 1 : 0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CScript::RemoveLine(LONG lIndex) {
+  if (!IsValidPosition(lIndex) || lIndex == lines_.size()) return E_FAIL;
+  lines_.Remove(lIndex);
+  dirty_ = true;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CScript::SetLine(LONG lIndex, IDispatch* pVal) {
+  if (!pVal) return E_POINTER;
+  if (!IsValidPosition(lIndex)) return E_FAIL;
+  if (lIndex == lines_.size()) {
+    if (!lines_.Insert(lIndex, pVal)) return E_OUTOFMEMORY;
+  } else {
+    lines_.Replace(lIndex, pVal);
+  }
+  dirty_ = true;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CScript::AppendScriptLine(BSTR bstrScript) {
+  try {
+    CLineSplitter text(bstrScript);
+    zan::UniqueBstr key = zan::UniqueBstr::FromText(kSourceKey);
+    // Appended through the object's own interface, each line at the end
+    // position of its moment; the individual results are not reported.
+    IScript* self = this;
+    if (text.IsEmptyText()) {
+      zan::UniqueBstr empty = zan::UniqueBstr::FromText(OLESTR(""));
+      self->SetLineInfo(lines_.size(), key.get(), empty.get());
+      return S_OK;
+    }
+    for (const OLECHAR* line : text.Lines()) {
+      zan::UniqueBstr value = zan::UniqueBstr::FromText(line);
+      self->SetLineInfo(lines_.size(), key.get(), value.get());
+    }
+    return S_OK;
+  } catch (...) {
+    return zan::HResultFromCaught();
+  }
+}
+
+HRESULT CScript::InsertTextLine(LONG index, const OLECHAR* text) {
+  if (!IsValidPosition(index)) return E_FAIL;
+  zan::ComPtr<Scripting::IDictionary> line;
+  if (FAILED(CreateLineDictionary(line.put()))) return E_FAIL;
+  VARIANT key, value;
+  V_VT(&key) = VT_BSTR;
+  V_BSTR(&key) = SysAllocString(kSourceKey);
+  V_VT(&value) = VT_BSTR;
+  V_BSTR(&value) = SysAllocString(text);
+  HRESULT stored = (V_BSTR(&key) && V_BSTR(&value)) ? line->Add(&key, &value) : E_OUTOFMEMORY;
+  VariantClear(&key);
+  VariantClear(&value);
+  // A line whose text could not be stored is still inserted, as a line
+  // without text; only memory exhaustion stops the insertion.
+  if (stored == E_OUTOFMEMORY) return E_OUTOFMEMORY;
+  if (!lines_.Insert(index, line.get())) return E_OUTOFMEMORY;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CScript::InsertScriptLine(LONG lIndex, BSTR bstrScript) {
+  try {
+    CLineSplitter text(bstrScript);
+    if (text.IsEmptyText()) return InsertTextLine(lIndex, OLESTR(""));
+    for (const OLECHAR* line : text.Lines()) {
+      HRESULT hr = InsertTextLine(lIndex++, line);
+      if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+  } catch (...) {
+    return zan::HResultFromCaught();
+  }
+}
+
+HRESULT STDMETHODCALLTYPE CScript::Resize(LONG nNewSize) {
+  const LONG size = lines_.size();
+  if (nNewSize == size) return S_OK;
+  // Room for the new lines first, so a size that cannot be had changes
+  // nothing at all.
+  if (nNewSize > size && !lines_.Reserve(nNewSize)) return E_OUTOFMEMORY;
+  dirty_ = true;
+  if (nNewSize <= 0) return Empty();
+  if (nNewSize < size) {
+    lines_.Truncate(nNewSize);
+    return S_OK;
+  }
+  try {
+    zan::UniqueBstr key = zan::UniqueBstr::FromText(kSourceKey);
+    zan::UniqueBstr empty = zan::UniqueBstr::FromText(OLESTR(""));
+    IScript2* self = this;
+    for (LONG i = size; i < nNewSize; ++i) {
+      HRESULT hr = self->SetLineInfoBSTR(i, key.get(), empty.get());
+      // Only a line that could not be made at all ends the growth.
+      if (FAILED(hr) && lines_.size() == i) return E_OUTOFMEMORY;
+    }
+    return S_OK;
+  } catch (...) {
+    return zan::HResultFromCaught();
+  }
+}

@@ -1,0 +1,133 @@
+#include "script_fixture.h"
+
+using zantest::Lines;
+using zantest::kSource;
+using zantest::Variant;
+
+namespace {
+
+class LineInfoTest : public zantest::ScriptTest {
+ protected:
+  // The line at i as the host sees its dictionary.
+  Scripting::IDictionary* LineAt(LONG i) {
+    IDispatch* line = nullptr;
+    EXPECT_HR(S_OK, script_->get_Line(i, &line));
+    Scripting::IDictionary* dict = nullptr;
+    EXPECT_HR(S_OK, line->QueryInterface(Scripting::IID_IDictionary, reinterpret_cast<void**>(&dict)));
+    line->Release();
+    return dict;
+  }
+};
+
+}  // namespace
+
+TEST_F(LineInfoTest, SetAtTheEndAppendsALine) {
+  ASSERT_HR(S_OK, script_->SetLineInfo(0, Text(kSource), Text(OLESTR("text"))));
+  EXPECT_EQ((Lines{"text"}), Texts());
+  EXPECT_TRUE(Dirty());
+  ASSERT_HR(S_OK, script_->SetLineInfo(1, Text(OLESTR("script comments")), Text(OLESTR("c"))));
+  EXPECT_EQ(2, Size());
+  EXPECT_EQ("<0x80004005>", Info(1));  // a line without text
+  EXPECT_EQ("c", Info(1, OLESTR("script comments")));
+  EXPECT_HR(E_FAIL, script_->SetLineInfo(3, Text(kSource), Text(OLESTR("x"))));
+  EXPECT_HR(E_FAIL, script_->SetLineInfo(-1, Text(kSource), Text(OLESTR("x"))));
+  EXPECT_EQ(2, Size());
+}
+
+TEST_F(LineInfoTest, SettingAKeyTwiceKeepsOneKey) {
+  Append(OLESTR("a"));
+  ASSERT_HR(S_OK, script_->SetLineInfo(0, Text(OLESTR("k")), Text(OLESTR("1"))));
+  ASSERT_HR(S_OK, script_->SetLineInfo(0, Text(OLESTR("k")), Text(OLESTR("2"))));
+  EXPECT_EQ("2", Info(0, OLESTR("k")));
+  Scripting::IDictionary* dict = LineAt(0);
+  LONG count = 0;
+  EXPECT_HR(S_OK, dict->get_Count(&count));
+  EXPECT_EQ(2, count);
+  dict->Release();
+}
+
+TEST_F(LineInfoTest, EmbeddedNulsSurviveOnlyTheBstrForm) {
+  Append(OLESTR("a"));
+  BSTR value = Text(OLESTR("ab\0cd"), 5);
+  ASSERT_HR(S_OK, script_->SetLineInfoBSTR(0, Text(OLESTR("full")), value));
+  ASSERT_HR(S_OK, script_->SetLineInfo(0, Text(OLESTR("cut")), value));
+  Scripting::IDictionary* dict = LineAt(0);
+  Variant key, stored;
+  zantest::SetString(key, OLESTR("full"));
+  ASSERT_HR(S_OK, dict->get_Item(key.get(), stored.get()));
+  EXPECT_EQ(5u, SysStringLen(V_BSTR(stored.get())));
+  zantest::SetString(key, OLESTR("cut"));
+  ASSERT_HR(S_OK, dict->get_Item(key.get(), stored.get()));
+  EXPECT_EQ(2u, SysStringLen(V_BSTR(stored.get())));
+  dict->Release();
+  EXPECT_EQ("ab", Info(0, OLESTR("full")));  // read back up to the first NUL
+}
+
+TEST_F(LineInfoTest, NonStringValuesReadAsText) {
+  Append(OLESTR("a"));
+  Scripting::IDictionary* dict = LineAt(0);
+  Variant key, value;
+  zantest::SetString(key, OLESTR("n"));
+  zantest::SetLong(value, 42);
+  ASSERT_HR(S_OK, dict->Add(key.get(), value.get()));
+  zantest::SetString(key, OLESTR("null"));
+  VariantClear(value.get());
+  V_VT(value.get()) = VT_NULL;
+  ASSERT_HR(S_OK, dict->Add(key.get(), value.get()));
+  dict->Release();
+  EXPECT_EQ("42", Info(0, OLESTR("n")));
+  EXPECT_EQ("<0x80004005>", Info(0, OLESTR("null")));  // no text form
+}
+
+TEST_F(LineInfoTest, GetLineInfoFailures) {
+  Append(OLESTR("a"));
+  EXPECT_HR(E_FAIL, script_->GetLineInfo(0, Text(kSource), nullptr));
+  EXPECT_EQ("<0x80004005>", Info(0, OLESTR("absent")));
+  EXPECT_EQ("<0x80004005>", Info(1));
+  EXPECT_EQ("<0x80004005>", Info(-1));
+}
+
+TEST_F(LineInfoTest, DeleteLineInfo) {
+  Append(OLESTR("a"));
+  ASSERT_HR(S_OK, script_->SetLineInfo(0, Text(OLESTR("k")), Text(OLESTR("v"))));
+  ASSERT_HR(S_OK, script_->SetNoDirty());
+  EXPECT_HR(E_FAIL, script_->DeleteLineInfo(0, Text(OLESTR("absent"))));
+  EXPECT_FALSE(Dirty());
+  EXPECT_HR(S_OK, script_->DeleteLineInfo(0, Text(OLESTR("k"))));
+  EXPECT_TRUE(Dirty());
+  EXPECT_EQ("<0x80004005>", Info(0, OLESTR("k")));
+  EXPECT_HR(E_FAIL, script_->DeleteLineInfo(1, Text(OLESTR("k"))));
+}
+
+TEST_F(LineInfoTest, UpdateLineInfoIsRefused) {
+  Append(OLESTR("a"));
+  ASSERT_HR(S_OK, script_->SetNoDirty());
+  EXPECT_HR(E_FAIL, script_->UpdateLineInfo(0, Text(kSource), Text(OLESTR("b"))));
+  EXPECT_HR(E_FAIL, script_->UpdateLineInfo(-5, nullptr, nullptr));
+  EXPECT_EQ((Lines{"a"}), Texts());
+  EXPECT_FALSE(Dirty());
+}
+
+TEST_F(LineInfoTest, NullKeyIsRefusedByTheLineDictionary) {
+  Append(OLESTR("a"));
+  BSTR out = nullptr;
+  EXPECT_HR(E_INVALIDARG, script_->SetLineInfo(0, nullptr, Text(OLESTR("v"))));
+  EXPECT_HR(E_INVALIDARG, script_->SetLineInfoBSTR(0, nullptr, Text(OLESTR("v"))));
+  EXPECT_HR(E_INVALIDARG, script_->GetLineInfo(0, nullptr, &out));
+  EXPECT_HR(E_INVALIDARG, script_->DeleteLineInfo(0, nullptr));
+  EXPECT_HR(E_INVALIDARG, script_->SetLineInfo(1, nullptr, Text(OLESTR("v"))));
+  EXPECT_EQ(1, Size());  // nothing appended
+  EXPECT_HR(S_OK, script_->SetLineInfo(0, Text(OLESTR("")), Text(OLESTR("empty key"))));
+  EXPECT_EQ("empty key", Info(0, OLESTR("")));
+}
+
+TEST_F(LineInfoTest, LinesAreSharedWithTheHost) {
+  Append(OLESTR("a"));
+  Scripting::IDictionary* dict = LineAt(0);
+  Variant key, value;
+  zantest::SetString(key, kSource);
+  zantest::SetString(value, OLESTR("changed by the host"));
+  ASSERT_HR(S_OK, dict->put_Item(key.get(), value.get()));
+  dict->Release();
+  EXPECT_EQ("changed by the host", Info(0));
+}
