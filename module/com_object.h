@@ -146,29 +146,27 @@ class CComAggObject final : public IUnknown {
 
 namespace zan {
 
-// Builds an object of class T in the form the outer object asks for, runs
-// its construction hook and asks it for iid; nothing survives a failure.
+// Runs the construction hook of a new object and asks it for iid; the
+// object is destroyed unless the query hands out a reference.
+template <class Object>
+HRESULT Construct(Object* object, REFIID iid, void** ppv) {
+  if (!object) return E_OUTOFMEMORY;
+  object->AddRef();
+  HRESULT hr = object->FinalConstruct();
+  if (SUCCEEDED(hr)) hr = object->QueryInterface(iid, ppv);
+  object->Release();
+  return hr;
+}
+
+// Builds an object of class T in the form the outer object asks for; the
+// instance creator of every class object.
 template <class T>
 HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   try {
-    if (outer) {
-      auto* object = new (std::nothrow) CComAggObject<T>(outer);
-      if (!object) return E_OUTOFMEMORY;
-      object->AddRef();
-      HRESULT hr = object->FinalConstruct();
-      if (SUCCEEDED(hr)) hr = object->QueryInterface(iid, ppv);
-      object->Release();
-      return hr;
-    }
-    auto* object = new (std::nothrow) CComObject<T>();
-    if (!object) return E_OUTOFMEMORY;
-    object->AddRef();
-    HRESULT hr = object->FinalConstruct();
-    if (SUCCEEDED(hr)) hr = object->QueryInterface(iid, ppv);
-    object->Release();
-    return hr;
+    if (outer) return Construct(new (std::nothrow) CComAggObject<T>(outer), iid, ppv);
+    return Construct(new (std::nothrow) CComObject<T>(), iid, ppv);
   } catch (...) {
     return HResultFromCaught();
   }

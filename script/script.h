@@ -6,6 +6,7 @@
 #include <set>
 
 #include "ZanScript_h.h"
+#include "base/unique_variant.h"
 #include "line_array.h"
 #include "module/com_object.h"
 
@@ -65,6 +66,10 @@ class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersi
   // The line at index as a dictionary: null for the end position, a null
   // line, or one that is not a dictionary.
   HRESULT LineDictionary(LONG index, Scripting::IDictionary** out) const;
+  // The dictionary of line index and a copy of name as a key, when the line
+  // holds that key: E_FAIL for no line or no such key, or the dictionary's
+  // own failure.
+  HRESULT FindLineInfo(LONG index, BSTR name, Scripting::IDictionary** line, zan::UniqueVariant* key) const;
 
   LONG currentLine_ = -1;
   CLineArray lines_;

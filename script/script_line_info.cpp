@@ -64,16 +64,24 @@ HRESULT STDMETHODCALLTYPE CScript::SetLineInfoBSTR(LONG lIndex, BSTR bstrInfo, B
   return S_OK;
 }
 
+HRESULT CScript::FindLineInfo(LONG index, BSTR name, Scripting::IDictionary** line, zan::UniqueVariant* key) const {
+  zan::ComPtr<Scripting::IDictionary> dictionary;
+  if (FAILED(LineDictionary(index, dictionary.put()))) return E_FAIL;
+  if (FAILED(KeyCopy(name, key))) return E_FAIL;
+  VARIANT_BOOL exists = VARIANT_FALSE;
+  HRESULT hr = dictionary->Exists(key->get(), &exists);
+  if (FAILED(hr)) return hr;
+  if (!exists) return E_FAIL;
+  *line = dictionary.Detach();
+  return S_OK;
+}
+
 HRESULT STDMETHODCALLTYPE CScript::GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR* bstrVal) {
   if (!bstrVal) return E_FAIL;
   zan::ComPtr<Scripting::IDictionary> line;
-  if (FAILED(LineDictionary(lIndex, line.put()))) return E_FAIL;
   zan::UniqueVariant key;
-  if (FAILED(KeyCopy(bstrInfo, &key))) return E_FAIL;
-  VARIANT_BOOL exists = VARIANT_FALSE;
-  HRESULT hr = line->Exists(key.get(), &exists);
+  HRESULT hr = FindLineInfo(lIndex, bstrInfo, line.put(), &key);
   if (FAILED(hr)) return hr;
-  if (!exists) return E_FAIL;
   zan::UniqueVariant value;
   hr = line->get_Item(key.get(), value.get());
   if (FAILED(hr)) return hr;
@@ -91,13 +99,9 @@ HRESULT STDMETHODCALLTYPE CScript::UpdateLineInfo(LONG, BSTR, BSTR) { return E_F
 
 HRESULT STDMETHODCALLTYPE CScript::DeleteLineInfo(LONG lIndex, BSTR bstrInfo) {
   zan::ComPtr<Scripting::IDictionary> line;
-  if (FAILED(LineDictionary(lIndex, line.put()))) return E_FAIL;
   zan::UniqueVariant key;
-  if (FAILED(KeyCopy(bstrInfo, &key))) return E_FAIL;
-  VARIANT_BOOL exists = VARIANT_FALSE;
-  HRESULT hr = line->Exists(key.get(), &exists);
+  HRESULT hr = FindLineInfo(lIndex, bstrInfo, line.put(), &key);
   if (FAILED(hr)) return hr;
-  if (!exists) return E_FAIL;
   dirty_ = true;
   return line->Remove(key.get());
 }

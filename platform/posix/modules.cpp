@@ -14,6 +14,7 @@
 
 #include "errors.h"
 #include "module_directory.h"
+#include "utf8_text.h"
 #include "zanole/zanole.h"
 
 using zanole::Fail;
@@ -26,15 +27,6 @@ std::mutex g_loadLock;
 std::map<HMODULE, int>& LoadCounts() {
   static auto* counts = new std::map<HMODULE, int>();
   return *counts;
-}
-
-bool ToUtf8(LPCWSTR text, std::string* out) {
-  int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return false;
-  out->resize(static_cast<size_t>(n));
-  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, out->data(), n, nullptr, nullptr);
-  out->pop_back();
-  return true;
 }
 
 std::string PathOf(HMODULE module) {
@@ -52,7 +44,7 @@ extern "C" {
 
 HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, void*, DWORD) {
   std::string path;
-  if (!lpLibFileName || !ToUtf8(lpLibFileName, &path) || path.empty())
+  if (!lpLibFileName || !zanole::Utf8FromWide(lpLibFileName, &path) || path.empty())
     return Fail(ERROR_INVALID_PARAMETER, static_cast<HMODULE>(nullptr));
   std::lock_guard<std::mutex> hold(g_loadLock);
   auto* module = static_cast<HMODULE>(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
@@ -111,7 +103,7 @@ DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
 HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
   if (!lpModuleName) return static_cast<HMODULE>(dlopen(nullptr, RTLD_LAZY));
   std::string name;
-  if (!ToUtf8(lpModuleName, &name)) return Fail(ERROR_INVALID_PARAMETER, static_cast<HMODULE>(nullptr));
+  if (!zanole::Utf8FromWide(lpModuleName, &name)) return Fail(ERROR_INVALID_PARAMETER, static_cast<HMODULE>(nullptr));
   void* handle = dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD);
   if (!handle) return Fail(ERROR_MOD_NOT_FOUND, static_cast<HMODULE>(nullptr));
   dlclose(handle);  // no reference is handed out

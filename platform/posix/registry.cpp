@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "utf8_text.h"
 #include "zanole/zanole.h"
 
 namespace {
@@ -85,6 +86,28 @@ class Registry {
     return handle->key;
   }
 
+  // The open, undeleted key behind h.
+  LSTATUS Live(HKEY h, std::shared_ptr<RegKey>* key) {
+    *key = Resolve(h);
+    if (!*key) return ERROR_INVALID_HANDLE;
+    return (*key)->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+  }
+
+  // Deletes the last key of path below base, refusing one that still has
+  // subkeys unless the whole tree is meant.
+  static LSTATUS DeleteBelow(const std::shared_ptr<RegKey>& base, const std::vector<std::u16string>& path,
+                             bool tree) {
+    auto parent = Find(base, std::vector<std::u16string>(path.begin(), path.end() - 1));
+    if (!parent || parent->deleted) return ERROR_FILE_NOT_FOUND;
+    auto it = parent->subkeys.find(Fold(path.back()));
+    if (it == parent->subkeys.end()) return ERROR_FILE_NOT_FOUND;
+    // Like Windows: a key that still has subkeys is refused.
+    if (!tree && !it->second->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    MarkDeleted(*it->second);
+    parent->subkeys.erase(it);
+    return ERROR_SUCCESS;
+  }
+
   HKEY Open(std::shared_ptr<RegKey> key) {
     auto* handle = new KeyHandle{std::move(key)};
     handles.insert(handle);
@@ -155,9 +178,8 @@ LSTATUS OpenOrCreate(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, 
   if (!phkResult) return ERROR_INVALID_PARAMETER;
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> hold(r.lock);
-  auto base = r.Resolve(hKey);
-  if (!base) return ERROR_INVALID_HANDLE;
-  if (base->deleted) return ERROR_KEY_DELETED;
+  std::shared_ptr<RegKey> base;
+  if (LSTATUS status = r.Live(hKey, &base)) return status;
   auto path = SplitPath(lpSubKey);
   bool created = false;
   auto key = create ? Registry::Create(base, path, &created) : Registry::Find(base, path);
@@ -168,13 +190,7 @@ LSTATUS OpenOrCreate(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, 
 }
 
 void Dump(const RegKey& key, const std::string& path, ZanLineSink sink, void* context) {
-  auto narrow = [](const std::u16string& s) {
-    std::string out;
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n > 0 ? n : 0));
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
-  };
+  auto narrow = [](const std::u16string& s) { return zanole::Utf8ForDisplay(s.data(), s.size()); };
   sink(path.c_str(), context);
   for (const RegValue& v : key.values) {
     std::string line = path + " [" + (v.name.empty() ? "@" : narrow(v.name)) + "] = ";
@@ -222,9 +238,8 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwTyp
   if (!lpData && cbData) return ERROR_NOACCESS;
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> hold(r.lock);
-  auto key = r.Resolve(hKey);
-  if (!key) return ERROR_INVALID_HANDLE;
-  if (key->deleted) return ERROR_KEY_DELETED;
+  std::shared_ptr<RegKey> key;
+  if (LSTATUS status = r.Live(hKey, &key)) return status;
   std::vector<BYTE> data(lpData, lpData + cbData);
   Registry::SetValue(key, NameOf(lpValueName), dwType, std::move(data));
   return ERROR_SUCCESS;
@@ -235,9 +250,8 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD
   if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> hold(r.lock);
-  auto key = r.Resolve(hKey);
-  if (!key) return ERROR_INVALID_HANDLE;
-  if (key->deleted) return ERROR_KEY_DELETED;
+  std::shared_ptr<RegKey> key;
+  if (LSTATUS status = r.Live(hKey, &key)) return status;
   const RegValue* v = Registry::FindValue(*key, NameOf(lpValueName));
   if (!v) return ERROR_FILE_NOT_FOUND;
   if (lpType) *lpType = v->type;
@@ -254,9 +268,8 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD
 LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> hold(r.lock);
-  auto key = r.Resolve(hKey);
-  if (!key) return ERROR_INVALID_HANDLE;
-  if (key->deleted) return ERROR_KEY_DELETED;
+  std::shared_ptr<RegKey> key;
+  if (LSTATUS status = r.Live(hKey, &key)) return status;
   std::u16string folded = Fold(NameOf(lpValueName));
   auto it = std::find_if(key->values.begin(), key->values.end(),
                          [&](const RegValue& v) { return Fold(v.name) == folded; });
@@ -273,23 +286,14 @@ LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
   if (!base) return ERROR_INVALID_HANDLE;
   auto path = SplitPath(lpSubKey);
   if (path.empty()) return ERROR_ACCESS_DENIED;
-  auto parent = Registry::Find(base, std::vector<std::u16string>(path.begin(), path.end() - 1));
-  if (!parent || parent->deleted) return ERROR_FILE_NOT_FOUND;
-  auto it = parent->subkeys.find(Fold(path.back()));
-  if (it == parent->subkeys.end()) return ERROR_FILE_NOT_FOUND;
-  // Like Windows: a key that still has subkeys is refused.
-  if (!it->second->subkeys.empty()) return ERROR_ACCESS_DENIED;
-  Registry::MarkDeleted(*it->second);
-  parent->subkeys.erase(it);
-  return ERROR_SUCCESS;
+  return Registry::DeleteBelow(base, path, false);
 }
 
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> hold(r.lock);
-  auto base = r.Resolve(hKey);
-  if (!base) return ERROR_INVALID_HANDLE;
-  if (base->deleted) return ERROR_KEY_DELETED;
+  std::shared_ptr<RegKey> base;
+  if (LSTATUS status = r.Live(hKey, &base)) return status;
   auto path = SplitPath(lpSubKey);
   if (path.empty()) {
     // Without a subkey: everything beneath the key goes, the key stays.
@@ -298,13 +302,7 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     base->values.clear();
     return ERROR_SUCCESS;
   }
-  auto parent = Registry::Find(base, std::vector<std::u16string>(path.begin(), path.end() - 1));
-  if (!parent) return ERROR_FILE_NOT_FOUND;
-  auto it = parent->subkeys.find(Fold(path.back()));
-  if (it == parent->subkeys.end()) return ERROR_FILE_NOT_FOUND;
-  Registry::MarkDeleted(*it->second);
-  parent->subkeys.erase(it);
-  return ERROR_SUCCESS;
+  return Registry::DeleteBelow(base, path, true);
 }
 
 LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD, LPWSTR,
@@ -312,9 +310,8 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lp
   if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> hold(r.lock);
-  auto key = r.Resolve(hKey);
-  if (!key) return ERROR_INVALID_HANDLE;
-  if (key->deleted) return ERROR_KEY_DELETED;
+  std::shared_ptr<RegKey> key;
+  if (LSTATUS status = r.Live(hKey, &key)) return status;
   if (dwIndex >= key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
   auto it = key->subkeys.begin();
   std::advance(it, dwIndex);
@@ -331,9 +328,8 @@ LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWO
   if (!lpValueName || !lpcchValueName || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> hold(r.lock);
-  auto key = r.Resolve(hKey);
-  if (!key) return ERROR_INVALID_HANDLE;
-  if (key->deleted) return ERROR_KEY_DELETED;
+  std::shared_ptr<RegKey> key;
+  if (LSTATUS status = r.Live(hKey, &key)) return status;
   if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
   const RegValue& v = key->values[dwIndex];
   if (v.name.size() + 1 > *lpcchValueName) return ERROR_MORE_DATA;
@@ -357,9 +353,8 @@ LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, L
                                 LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> hold(r.lock);
-  auto key = r.Resolve(hKey);
-  if (!key) return ERROR_INVALID_HANDLE;
-  if (key->deleted) return ERROR_KEY_DELETED;
+  std::shared_ptr<RegKey> key;
+  if (LSTATUS status = r.Live(hKey, &key)) return status;
   DWORD maxSub = 0, maxName = 0, maxData = 0;
   for (const auto& sub : key->subkeys) maxSub = std::max(maxSub, static_cast<DWORD>(sub.second->name.size()));
   for (const RegValue& v : key->values) {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <string>
 
+#include "utf8_text.h"
 #include "zanole/zanole.h"
 
 bool IsWSpace(WCHAR c) {
@@ -16,25 +17,12 @@ bool IsWSpace(WCHAR c) {
   }
 }
 
-namespace {
-
-bool ToUtf8(const WCHAR* text, std::string* out) {
-  int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return false;
-  out->resize(static_cast<size_t>(n));
-  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, out->data(), n, nullptr, nullptr);
-  out->pop_back();
-  return true;
-}
-
-}  // namespace
-
 int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode) {
   if (!file) return EINVAL;
   *file = nullptr;
   if (!name || !mode) return EINVAL;
   std::string path, flags;
-  if (!ToUtf8(name, &path)) return EILSEQ;
+  if (!zanole::Utf8FromWide(name, &path)) return EILSEQ;
   // The Windows text/binary letters and an encoding suffix mean nothing here.
   for (const WCHAR* m = mode; *m && *m != u','; ++m) {
     if (*m == u'r' || *m == u'w' || *m == u'a' || *m == u'+' || *m == u'b') flags += static_cast<char>(*m);
