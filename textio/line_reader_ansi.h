@@ -1,7 +1,6 @@
 // Files in the ANSI code page, without a byte order mark.
 #pragma once
 
-#include "acc_str.h"
 #include "line_reader_template.h"
 
 class CEncodedFile_LineReaderA : public CEncodedFile_LineReaderTemplate<char> {
@@ -9,15 +8,8 @@ class CEncodedFile_LineReaderA : public CEncodedFile_LineReaderTemplate<char> {
   using CEncodedFile_LineReaderTemplate::CEncodedFile_LineReaderTemplate;
 
  protected:
-  bool AppendChar(char ch) override { return line_.AppendChar(ch) == 0; }
-  int ReadChar() override { return std::getc(file_); }
-  void ClearLine() override { line_.Reset(); }
-  bool IsEndOfFile(int ch) override { return ch == EOF; }
   std::string GetBOM() override { return std::string(); }
   // The recorded length is the text length + 1: the converted terminator.
   bool GetLine(zan::UniqueBstr* out) override;
   int EncodeLine(const WCHAR* text, std::string* bytes) override;
-
- private:
-  CZanAccStrA line_;
 };

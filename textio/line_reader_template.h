@@ -3,7 +3,9 @@
 #pragma once
 
 #include <string>
+#include <type_traits>
 
+#include "acc_str.h"
 #include "line_reader_base.h"
 
 template <typename T>
@@ -54,13 +56,34 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
   }
 
  protected:
-  virtual bool AppendChar(T ch) = 0;
-  virtual int ReadChar() = 0;
-  virtual void ClearLine() = 0;
+  using Accumulator = std::conditional_t<std::is_same_v<T, char>, CZanAccStrA, CZanAccStrW>;
+
+  virtual bool AppendChar(T ch) { return line_.AppendChar(ch) == 0; }
+  // getc for byte files; one little-endian unit for UTF-16 files.
+  virtual int ReadChar() {
+    if constexpr (std::is_same_v<T, char>) {
+      return std::getc(file_);
+    } else {
+      return FGetWUnit(file_);
+    }
+  }
+  virtual void ClearLine() { line_.Reset(); }
+  // Byte files end at EOF only, so every byte value is text. In UTF-16 the
+  // unit FFFF reads as the end of the file too: it ends its line, and the
+  // next read resumes after it.
+  virtual bool IsEndOfFile(int ch) {
+    if constexpr (std::is_same_v<T, char>) {
+      return ch == EOF;
+    } else {
+      return ch == kWEof || ch == 0xFFFF;
+    }
+  }
   virtual bool GetLine(zan::UniqueBstr* out) = 0;
-  virtual bool IsEndOfFile(int ch) = 0;
   virtual std::string GetBOM() = 0;
   // The bytes of text up to its first NUL, without a terminator; their
   // count, or 0 / -1 when the text cannot be encoded.
   virtual int EncodeLine(const WCHAR* text, std::string* bytes) = 0;
+
+  // The characters of the line being read.
+  Accumulator line_;
 };
