@@ -108,13 +108,12 @@ HRESULT CompareUnits(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb,
 }
 
 // What VarCmp sees in one operand after dereferencing.
-enum class Kind { Empty, Null, String, Integer, Unsigned, Real, Invalid };
+enum class Kind { Empty, Null, String, Integer, Real, Invalid };
 
 struct Operand {
   Kind kind = Kind::Invalid;
   BSTR text = nullptr;
   LONGLONG integer = 0;
-  ULONGLONG unsignedValue = 0;
   double real = 0;
 };
 
@@ -142,7 +141,6 @@ Operand Classify(const VARIANT* v) {
     case VT_UI4:
     case VT_UINT: op.kind = Kind::Integer; op.integer = *static_cast<const ULONG*>(p); break;
     case VT_I8: op.kind = Kind::Integer; op.integer = *static_cast<const LONGLONG*>(p); break;
-    case VT_UI8: op.kind = Kind::Unsigned; op.unsignedValue = *static_cast<const ULONGLONG*>(p); break;
     case VT_R4: op.kind = Kind::Real; op.real = *static_cast<const FLOAT*>(p); break;
     case VT_R8:
     case VT_DATE: op.kind = Kind::Real; op.real = *static_cast<const DOUBLE*>(p); break;
@@ -158,12 +156,11 @@ HRESULT Order(T a, T b) {
   return a < b ? VARCMP_LT : b < a ? VARCMP_GT : VARCMP_EQ;
 }
 
-bool IsNumber(Kind k) { return k == Kind::Integer || k == Kind::Unsigned || k == Kind::Real; }
+bool IsNumber(Kind k) { return k == Kind::Integer || k == Kind::Real; }
 
 double AsReal(const Operand& o) {
   switch (o.kind) {
     case Kind::Integer: return static_cast<double>(o.integer);
-    case Kind::Unsigned: return static_cast<double>(o.unsignedValue);
     case Kind::Real: return o.real;
     default: return 0;
   }
@@ -171,12 +168,6 @@ double AsReal(const Operand& o) {
 
 HRESULT CompareNumbers(const Operand& a, const Operand& b) {
   if (a.kind == Kind::Integer && b.kind == Kind::Integer) return Order(a.integer, b.integer);
-  if (a.kind == Kind::Unsigned && b.kind == Kind::Unsigned)
-    return Order(a.unsignedValue, b.unsignedValue);
-  if (a.kind == Kind::Unsigned && b.kind == Kind::Integer)
-    return b.integer < 0 ? VARCMP_GT : Order(a.unsignedValue, static_cast<ULONGLONG>(b.integer));
-  if (a.kind == Kind::Integer && b.kind == Kind::Unsigned)
-    return a.integer < 0 ? VARCMP_LT : Order(static_cast<ULONGLONG>(a.integer), b.unsignedValue);
   return Order(AsReal(a), AsReal(b));
 }
 
@@ -191,8 +182,16 @@ HRESULT STDAPICALLTYPE VarBstrCmp(BSTR bstrLeft, BSTR bstrRight, LCID, ULONG dwF
 
 HRESULT STDAPICALLTYPE VarCmp(LPVARIANT pvarLeft, LPVARIANT pvarRight, LCID lcid, ULONG dwFlags) {
   if (!pvarLeft || !pvarRight) return E_INVALIDARG;
-  // The runtime compares values, never references.
+  // The runtime compares values, never references, and refuses unsigned
+  // 64-bit numbers (on the right as a bad type, on the left as a mismatch);
+  // error codes compare only with error codes.
   if ((V_VT(pvarLeft) & VT_BYREF) || (V_VT(pvarRight) & VT_BYREF)) return DISP_E_BADVARTYPE;
+  if (V_VT(pvarRight) == VT_UI8) return DISP_E_BADVARTYPE;
+  if (V_VT(pvarLeft) == VT_UI8) return DISP_E_TYPEMISMATCH;
+  if (V_VT(pvarLeft) == VT_ERROR || V_VT(pvarRight) == VT_ERROR) {
+    if (V_VT(pvarLeft) != V_VT(pvarRight)) return DISP_E_TYPEMISMATCH;
+    return Order(V_ERROR(pvarLeft), V_ERROR(pvarRight));
+  }
   Operand a = Classify(pvarLeft);
   Operand b = Classify(pvarRight);
   if (a.kind == Kind::Invalid || b.kind == Kind::Invalid) return DISP_E_BADVARTYPE;

@@ -97,24 +97,23 @@ std::string DecimalText(const DECIMAL& value) {
 
 bool DateText(DATE value, std::string* text) {
   if (!(value >= kMinDate && value <= kMaxDate)) return false;
-  // The integer part counts days from the epoch; the fraction is the time of
-  // day whatever the sign of the whole.
-  double whole = std::trunc(value);
-  double fraction = std::fabs(value - whole);
-  int64_t seconds = std::llround(fraction * 86400.0);
-  int64_t days = static_cast<int64_t>(whole);
-  if (seconds >= 86400) {
-    seconds -= 86400;
-    days += value < 0 ? -1 : 1;
-  }
+  // Whole seconds of the magnitude, rounded as the runtime rounds; the
+  // time of day is measured from midnight whatever the sign of the date.
+  const int64_t total = std::llround(std::fabs(value) * 86400.0);
+  const int64_t days = (value < 0 ? -1 : 1) * (total / 86400);
+  const int64_t seconds = total % 86400;
+  // Which parts are shown depends on the value as given, not as rounded.
+  const double whole = std::trunc(value);
+  const bool showDate = whole != 0;
+  const bool showTime = value != whole || !showDate;
   char buf[64];
   std::string out;
-  if (days != 0) {
+  if (showDate) {
     CivilDate d = CivilFromDays(days + kOleEpochFromUnixDays);
     std::snprintf(buf, sizeof buf, "%u/%u/%lld", d.month, d.day, static_cast<long long>(d.year));
     out = buf;
   }
-  if (seconds != 0 || days == 0) {
+  if (showTime) {
     int hour = static_cast<int>(seconds / 3600);
     int minute = static_cast<int>(seconds / 60 % 60);
     int second = static_cast<int>(seconds % 60);

@@ -10,7 +10,7 @@ namespace zanole {
 std::string RealText(double value, int significantDigits);
 std::string CurrencyText(CY value);
 std::string DecimalText(const DECIMAL& value);
-// Returns false for a date outside the runtime's range (years 100-9999).
+// False for a date outside the runtime's range (years 100 to 9999).
 bool DateText(DATE value, std::string* text);
 
 }  // namespace zanole

@@ -44,7 +44,7 @@ HRESULT TextOf(VARTYPE vt, const void* p, USHORT flags, BSTR* out) {
     case VT_CY: text = zanole::CurrencyText(*static_cast<const CY*>(p)); break;
     case VT_DECIMAL: text = zanole::DecimalText(*static_cast<const DECIMAL*>(p)); break;
     case VT_DATE:
-      if (!zanole::DateText(*static_cast<const DATE*>(p), &text)) return DISP_E_OVERFLOW;
+      if (!zanole::DateText(*static_cast<const DATE*>(p), &text)) return E_INVALIDARG;
       break;
     case VT_BOOL: {
       bool truth = *static_cast<const VARIANT_BOOL*>(p) != VARIANT_FALSE;

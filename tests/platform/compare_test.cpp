@@ -178,3 +178,37 @@ TEST(VarCmp, ReferencesAreRefused) {
   V_VT(ref.get()) = VT_EMPTY;
   SysFreeString(target);
 }
+
+TEST(VarCmp, TypeMatrixAsTheRuntimeAnswers) {
+  // Rows are the left operand, columns the right one.
+  const char* names[] = {"EMPTY", "NULL", "I4 5", "R8 5.5", "BOOL -1", "BSTR a", "BSTR 5", "DATE 5", "CY 5", "I8 5", "UI8 5", "ERROR 5"};
+  VARIANT v[12];
+  for (VARIANT& x : v) VariantInit(&x);
+  V_VT(&v[1]) = VT_NULL;
+  V_VT(&v[2]) = VT_I4, V_I4(&v[2]) = 5;
+  V_VT(&v[3]) = VT_R8, V_R8(&v[3]) = 5.5;
+  V_VT(&v[4]) = VT_BOOL, V_BOOL(&v[4]) = VARIANT_TRUE;
+  V_VT(&v[5]) = VT_BSTR, V_BSTR(&v[5]) = SysAllocString(OLESTR("a"));
+  V_VT(&v[6]) = VT_BSTR, V_BSTR(&v[6]) = SysAllocString(OLESTR("5"));
+  V_VT(&v[7]) = VT_DATE, V_DATE(&v[7]) = 5;
+  V_VT(&v[8]) = VT_CY, V_CY(&v[8]).int64 = 50000;
+  V_VT(&v[9]) = VT_I8, V_I8(&v[9]) = 5;
+  V_VT(&v[10]) = VT_UI8, V_UI8(&v[10]) = 5;
+  V_VT(&v[11]) = VT_ERROR, V_ERROR(&v[11]) = 5;
+  constexpr HRESULT B = DISP_E_BADVARTYPE, M = DISP_E_TYPEMISMATCH;
+  const HRESULT expected[12][12] = {
+      {1, 3, 0, 0, 2, 0, 0, 0, 0, 0, B, M}, {3, 3, 3, 3, 3, 3, 3, 3, 3, 3, B, M},
+      {2, 3, 1, 0, 2, 0, 0, 1, 1, 1, B, M}, {2, 3, 2, 1, 2, 0, 0, 2, 2, 2, B, M},
+      {0, 3, 0, 0, 1, 0, 0, 0, 0, 0, B, M}, {2, 3, 2, 2, 2, 1, 2, 2, 2, 2, B, M},
+      {2, 3, 2, 2, 2, 0, 1, 2, 2, 2, B, M}, {2, 3, 1, 0, 2, 0, 0, 1, 1, 1, B, M},
+      {2, 3, 1, 0, 2, 0, 0, 1, 1, 1, B, M}, {2, 3, 1, 0, 2, 0, 0, 1, 1, 1, B, M},
+      {M, M, M, M, M, M, M, M, M, M, B, M}, {M, M, M, M, M, M, M, M, M, M, B, 1},
+  };
+  for (int i = 0; i < 12; ++i) {
+    for (int j = 0; j < 12; ++j) {
+      SCOPED_TRACE(std::string(names[i]) + " vs " + names[j]);
+      EXPECT_HR(expected[i][j], VarCmpOf(&v[i], &v[j]));
+    }
+  }
+  for (VARIANT& x : v) VariantClear(&x);
+}

@@ -198,6 +198,9 @@ TEST(VariantChangeType, DatesToText) {
       {-1.5, "12/29/1899 12:00:00 PM"},
       {2958465.0, "12/31/9999"},
       {45000.123456, "3/15/2023 2:57:47 AM"},
+      {0.5000057870370370, "12:00:01 PM"},  // half a second rounds up
+      {-0.25, "6:00:00 AM"},
+      {2.9999942129629629, "1/2/1900 12:00:00 AM"},  // rounds into the next day, time still shown
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -206,6 +209,50 @@ TEST(VariantChangeType, DatesToText) {
     V_DATE(v.get()) = c.value;
     EXPECT_EQ(c.text, TextOf(v.get()));
   }
+}
+
+TEST(VariantChangeType, DatesOutOfRangeAreRefused) {
+  for (double value : {-700000.0, 1e7}) {
+    Variant v, out;
+    V_VT(v.get()) = VT_DATE;
+    V_DATE(v.get()) = value;
+    EXPECT_HR(E_INVALIDARG, VariantChangeType(out.get(), v.get(), 0, VT_BSTR));
+  }
+}
+
+TEST(VariantChangeType, WideNumbersToText) {
+  struct Case {
+    double value;
+    const char* text;
+  };
+  for (const Case& c : {Case{123456789012345.6, "123456789012346"}, Case{0.1 + 0.2, "0.3"},
+                        Case{1e15, "1E+15"}, Case{999999999999999.9, "1E+15"}, Case{-1e-20, "-1E-20"}}) {
+    SCOPED_TRACE(c.text);
+    Variant v;
+    V_VT(v.get()) = VT_R8;
+    V_R8(v.get()) = c.value;
+    EXPECT_EQ(c.text, TextOf(v.get()));
+  }
+  Variant r4;
+  V_VT(r4.get()) = VT_R4;
+  V_R4(r4.get()) = 16777216.0f;
+  EXPECT_EQ("1.677722E+07", TextOf(r4.get()));
+  Variant ui8;
+  V_VT(ui8.get()) = VT_UI8;
+  V_UI8(ui8.get()) = 18446744073709551615ULL;
+  EXPECT_EQ("18446744073709551615", TextOf(ui8.get()));
+  Variant dec;
+  V_VT(dec.get()) = VT_DECIMAL;
+  DECIMAL& d = V_DECIMAL(dec.get());
+  d.scale = 3;
+  d.sign = DECIMAL_NEG;
+  d.Hi32 = 0;
+  d.Lo64 = 1234567;
+  EXPECT_EQ("-1234.567", TextOf(dec.get()));
+  Variant error;
+  V_VT(error.get()) = VT_ERROR;
+  V_ERROR(error.get()) = 5;
+  EXPECT_EQ("failed 0x80020005", TextOf(error.get()));
 }
 
 TEST(VariantChangeType, EmptyNullAndInPlace) {
