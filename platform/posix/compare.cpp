@@ -13,10 +13,10 @@ namespace {
 
 // The user locale's collation as the Windows runtime applies it: CLDR
 // order for letters and digits, but ASCII punctuation in code order with the
-// four mathematical symbols after it, and no tertiary difference between a
-// ligature and its letters.
+// four mathematical symbols after it, tab after the blanks, and no tertiary
+// difference between a ligature and its letters.
 constexpr char16_t kPunctuationRules[] =
-    u"& ' ' < '!' < '\"' < '#' < '$' < '%' < '&' < '(' < ')' < '*' < ',' < '.' < '/' <"
+    u"& ' ' < '\t' < '!' < '\"' < '#' < '$' < '%' < '&' < '(' < ')' < '*' < ',' < '.' < '/' <"
     u" ':' < ';' < '?' < '@' < '[' < \\\\ < ']' < '^' < '_' < '`' < '{' < '|' < '}' <"
     u" '~' < '+' < '<' < '=' < '>'"
     // Ligatures and the sharp s are the letters they stand for.
@@ -43,6 +43,8 @@ int SpecialWeight(OLECHAR c) {
     case 0xFF07: return 2;
     case 0x002D: return 3;
     case 0xFF0D: return 4;
+    case 0x2013: return 5;  // en and em dashes read as hyphens
+    case 0x2014: return 6;
     default: return 0;
   }
 }
