@@ -15,7 +15,13 @@ namespace zanole {
 
 const ZanResourceDirectory* DirectoryOf(HMODULE module) {
   if (!module) module = static_cast<HMODULE>(dlopen(nullptr, RTLD_LAZY));
-  return static_cast<const ZanResourceDirectory*>(dlsym(module, "zan_resources"));
+  void* symbol = dlsym(module, "zan_resources");
+  // dlsym also searches the module's dependencies; only its own counts.
+  Dl_info info;
+  void* owner = nullptr;
+  if (!symbol || !dladdr1(symbol, &info, &owner, RTLD_DL_LINKMAP) || owner != static_cast<void*>(module))
+    return nullptr;
+  return static_cast<const ZanResourceDirectory*>(symbol);
 }
 
 }  // namespace zanole
