@@ -30,18 +30,20 @@ HRESULT CZanDictionaryImpl::CheckedKey(const VARIANT* key, UniqueVariant* copy) 
   return copy->CopyFrom(key);
 }
 
-// The value is copied before the key goes in, so a failed copy leaves the
-// map as it was.
-HRESULT CZanDictionaryImpl::Store(UniqueVariant key, const VARIANT* value) {
-  auto found = entries_.find(key);
-  if (found != entries_.end() && value == found->second.get()) return S_OK;
+// One search finds the entry or the place for it. The value is copied
+// before the key goes in, so a failed copy leaves the map as it was.
+HRESULT CZanDictionaryImpl::Store(UniqueVariant key, const VARIANT* value, bool replace) {
+  auto at = entries_.lower_bound(key);
+  const bool found = at != entries_.end() && !KeyLess()(key, at->first);
+  if (found && !replace) return kStatusKeyExists;
+  if (found && value == at->second.get()) return S_OK;
   UniqueVariant copy;
   HRESULT hr = copy.CopyFrom(value);
   if (FAILED(hr)) return hr;
-  if (found != entries_.end()) {
-    found->second = std::move(copy);
+  if (found) {
+    at->second = std::move(copy);
   } else {
-    entries_.emplace(std::move(key), std::move(copy));
+    entries_.emplace_hint(at, std::move(key), std::move(copy));
   }
   return S_OK;
 }
@@ -76,7 +78,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_Item(VARIANT* Key, VARIANT* pR
     UniqueVariant key;
     HRESULT hr = CheckedKey(Key, &key);
     if (FAILED(hr)) return hr;
-    return Store(std::move(key), pRetItem);
+    return Store(std::move(key), pRetItem, true);
   } catch (...) {
     return zan::HResultFromCaught();
   }
@@ -100,8 +102,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Add(VARIANT* Key, VARIANT* Item) {
     UniqueVariant key;
     HRESULT hr = CheckedKey(Key, &key);
     if (FAILED(hr)) return hr;
-    if (entries_.count(key)) return kStatusKeyExists;
-    return Store(std::move(key), Item);
+    return Store(std::move(key), Item, false);
   } catch (...) {
     return zan::HResultFromCaught();
   }

@@ -61,7 +61,9 @@ class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
   // The key check of the lookup and store operations; a copy of the key.
   static HRESULT CheckedKey(const VARIANT* key, zan::UniqueVariant* copy);
   HRESULT BuildArray(bool keys, VARIANT* out);
-  HRESULT Store(zan::UniqueVariant key, const VARIANT* value);
+  // Stores a copy of value under key; an existing key keeps its value
+  // unless replace is set (then kStatusKeyExists).
+  HRESULT Store(zan::UniqueVariant key, const VARIANT* value, bool replace);
 
   EntryMap entries_;
 };
