@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "errors.h"
@@ -213,12 +214,12 @@ bool DecodeUtf8(const unsigned char* s, size_t n, bool strict, std::vector<WCHAR
 }
 
 template <typename T>
-INT Deliver(const std::vector<T>& out, T* dst, INT dstLen) {
-  if (out.size() > 0x7FFFFFFF) return Fail(ERROR_NOT_ENOUGH_MEMORY, 0);
-  INT n = static_cast<INT>(out.size());
+INT Deliver(const T* out, size_t count, T* dst, INT dstLen) {
+  if (count > 0x7FFFFFFF) return Fail(ERROR_NOT_ENOUGH_MEMORY, 0);
+  INT n = static_cast<INT>(count);
   if (dstLen == 0) return n;
   if (n > dstLen) return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
-  if (n) std::memcpy(dst, out.data(), out.size() * sizeof(T));
+  if (n) std::memcpy(dst, out, count * sizeof(T));
   return n;
 }
 
@@ -282,7 +283,7 @@ INT WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
     if (!DecodeUtf8(reinterpret_cast<const unsigned char*>(lpMultiByteStr), srcLen,
                     (dwFlags & MB_ERR_INVALID_CHARS) != 0, &out))
       return Fail(ERROR_NO_UNICODE_TRANSLATION, 0);
-    return Deliver<WCHAR>(out, lpWideCharStr, cchWideChar);
+    return Deliver<WCHAR>(out.data(), out.size(), lpWideCharStr, cchWideChar);
   }
   UConverter* c = Converter(cp);
   if (!c) return Fail(ERROR_INVALID_PARAMETER, 0);
@@ -292,7 +293,10 @@ INT WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
   ctx.singleByte = ucnv_getMaxCharSize(c) == 1;
   UErrorCode status = U_ZERO_ERROR;
   ucnv_setToUCallBack(c, ToUnicodeCallback, &ctx, nullptr, nullptr, &status);
-  std::vector<UChar> out(srcLen * 2 + 1);
+  static_assert(std::is_same_v<UChar, WCHAR>, "ICU works on our UTF-16 units directly");
+  // Per-thread scratch space: conversions come a line at a time.
+  thread_local std::vector<WCHAR> out;
+  out.resize(srcLen * 2 + 1);
   UChar* target = out.data();
   const char* source = lpMultiByteStr;
   status = U_ZERO_ERROR;
@@ -301,8 +305,7 @@ INT WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
   if (ctx.failed || U_FAILURE(status)) {
     return Fail(ctx.failed ? ERROR_NO_UNICODE_TRANSLATION : ERROR_INVALID_PARAMETER, 0);
   }
-  out.resize(static_cast<size_t>(target - out.data()));
-  return Deliver<WCHAR>(std::vector<WCHAR>(out.begin(), out.end()), lpWideCharStr, cchWideChar);
+  return Deliver<WCHAR>(out.data(), static_cast<size_t>(target - out.data()), lpWideCharStr, cchWideChar);
 }
 
 INT WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, INT cchWideChar,
@@ -325,7 +328,8 @@ INT WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
   UErrorCode status = U_ZERO_ERROR;
   ucnv_setFromUCallBack(c, FromUnicodeCallback, &ctx, nullptr, nullptr, &status);
   ucnv_setFallback(c, ctx.bestFit ? TRUE : FALSE);
-  std::vector<char> out(srcLen * static_cast<size_t>(ucnv_getMaxCharSize(c) + 3) + 4);
+  thread_local std::vector<char> out;
+  out.resize(srcLen * static_cast<size_t>(ucnv_getMaxCharSize(c) + 3) + 4);
   char* target = out.data();
   const UChar* source = lpWideCharStr;
   status = U_ZERO_ERROR;
@@ -334,9 +338,8 @@ INT WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
   if (ctx.failed || U_FAILURE(status)) {
     return Fail(ctx.failed ? ERROR_NO_UNICODE_TRANSLATION : ERROR_INVALID_PARAMETER, 0);
   }
-  out.resize(static_cast<size_t>(target - out.data()));
   if (lpUsedDefaultChar) *lpUsedDefaultChar = ctx.usedDefault ? TRUE : FALSE;
-  return Deliver<char>(out, lpMultiByteStr, cbMultiByte);
+  return Deliver<char>(out.data(), static_cast<size_t>(target - out.data()), lpMultiByteStr, cbMultiByte);
 }
 
 }  // extern "C"
