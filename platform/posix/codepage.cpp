@@ -57,14 +57,21 @@ UINT ResolveCodePage(UINT codePage) {
 // Converters are stateful, so each thread keeps its own, one per code page.
 UConverter* Converter(UINT codePage) {
   thread_local std::map<UINT, ConverterPtr> cache;
+  UConverter* c;
   auto it = cache.find(codePage);
   if (it != cache.end()) {
-    ucnv_reset(it->second.get());
-    return it->second.get();
+    c = it->second.get();
+    ucnv_reset(c);
+  } else {
+    c = OpenConverter(codePage);
+    if (!c) return nullptr;
+    cache.emplace(codePage, ConverterPtr(c));
   }
-  UConverter* c = OpenConverter(codePage);
-  if (!c) return nullptr;
-  cache.emplace(codePage, ConverterPtr(c));
+  // A previous call's callbacks point at its own, finished context; hand
+  // the converter out with ICU's plain ones.
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setToUCallBack(c, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
+  ucnv_setFromUCallBack(c, UCNV_FROM_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
   return c;
 }
 
