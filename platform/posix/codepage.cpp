@@ -68,10 +68,11 @@ UConverter* Converter(UINT codePage) {
     cache.emplace(codePage, ConverterPtr(c));
   }
   // A previous call's callbacks point at its own, finished context; hand
-  // the converter out with ICU's plain ones.
+  // the converter out with ICU's plain ones and no fallbacks.
   UErrorCode status = U_ZERO_ERROR;
   ucnv_setToUCallBack(c, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
   ucnv_setFromUCallBack(c, UCNV_FROM_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
+  ucnv_setFallback(c, FALSE);
   return c;
 }
 
