@@ -1,11 +1,12 @@
 #include "object_map.h"
 
+#include <atomic>
 #include <new>
 
 namespace {
-// Plain flag, valid before construction and after destruction of the
-// table, so late callers get E_UNEXPECTED rather than a dead object.
-bool g_tableReady = false;
+// Outside the table, valid before its construction and after its
+// destruction, so late callers get E_UNEXPECTED rather than a dead object.
+std::atomic<bool> g_tableReady{false};
 }  // namespace
 
 CClassObjectTable::CClassObjectTable() {
