@@ -72,16 +72,20 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Invoke(DISPID dispIdMember, REFIID
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::putref_Item(VARIANT*, VARIANT*) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_Item(VARIANT* Key, VARIANT* pRetItem) {
-  if (!Key || !pRetItem) return E_POINTER;
+HRESULT CZanDictionaryImpl::CheckedStore(const VARIANT* key, const VARIANT* value, bool replace) {
+  if (!key || !value) return E_POINTER;
   try {
-    UniqueVariant key;
-    HRESULT hr = CheckedKey(Key, &key);
+    UniqueVariant copy;
+    HRESULT hr = CheckedKey(key, &copy);
     if (FAILED(hr)) return hr;
-    return Store(std::move(key), pRetItem, true);
+    return Store(std::move(copy), value, replace);
   } catch (...) {
     return zan::HResultFromCaught();
   }
+}
+
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_Item(VARIANT* Key, VARIANT* pRetItem) {
+  return CheckedStore(Key, pRetItem, true);
 }
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Item(VARIANT* Key, VARIANT* pRetItem) {
@@ -97,15 +101,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Item(VARIANT* Key, VARIANT* pR
 }
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Add(VARIANT* Key, VARIANT* Item) {
-  if (!Key || !Item) return E_POINTER;
-  try {
-    UniqueVariant key;
-    HRESULT hr = CheckedKey(Key, &key);
-    if (FAILED(hr)) return hr;
-    return Store(std::move(key), Item, false);
-  } catch (...) {
-    return zan::HResultFromCaught();
-  }
+  return CheckedStore(Key, Item, false);
 }
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Count(LONG* pCount) {

@@ -64,6 +64,8 @@ class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
   // Stores a copy of value under key; an existing key keeps its value
   // unless replace is set (then kStatusKeyExists).
   HRESULT Store(zan::UniqueVariant key, const VARIANT* value, bool replace);
+  // put_Item and Add: the entry check, then Store.
+  HRESULT CheckedStore(const VARIANT* key, const VARIANT* value, bool replace);
 
   EntryMap entries_;
 };
