@@ -28,8 +28,9 @@ class CEncodedFile_LineReader {
 
   int encoding() const { return encoding_; }
   bool IsOpen() const { return file_ != nullptr; }
-  // True once a read has met the end of the file.
-  bool AtEnd() const { return file_ && std::feof(file_); }
+  // True once a read has met the end of the file or a read error, and when
+  // no file is open: a reading loop ends on it either way.
+  bool AtEnd() const { return !file_ || std::feof(file_) || std::ferror(file_); }
 
  private:
   bool DetectEncoding();

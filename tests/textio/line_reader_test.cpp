@@ -181,6 +181,7 @@ TEST_F(LineReaderTest, RefusalsTouchNoFile) {
   zan::UniqueBstr line;
   EXPECT_FALSE(file.ReadLine(&line, true));
   EXPECT_FALSE(file.WriteLine(nullptr, true));
+  EXPECT_TRUE(file.AtEnd());  // a reading loop on a closed file ends
 }
 
 TEST_F(LineReaderTest, AppendAddsInBinaryMode) {
