@@ -81,36 +81,39 @@ int Utf8Encode(const WCHAR* source, char* destination) {
   return Clamp(Encode(source, reinterpret_cast<unsigned char*>(destination)));
 }
 
-int Utf8ToWide(const char* source, WCHAR* destination, int capacity) {
+namespace {
+
+// The bounded contract shared by both directions: all or nothing.
+template <typename From, typename To>
+int Bounded(int (*convert)(const From*, To*), const From* source, To* destination, int capacity) {
   if (!source || static_cast<const void*>(source) == static_cast<const void*>(destination)) return 0;
-  int needed = Utf8Decode(source, nullptr);
+  int needed = convert(source, nullptr);
   if (needed < 0) return 0;
   if (!destination) return needed;
   if (capacity < needed) return 0;
-  return Utf8Decode(source, destination);
+  return convert(source, destination);
+}
+
+// The allocating contract shared by both directions: an exactly sized array.
+template <typename From, typename To>
+int Allocated(int (*convert)(const From*, To*), const From* source, std::unique_ptr<To[]>* out) {
+  int needed = source ? convert(source, nullptr) : -1;
+  if (needed < 0) return -1;
+  out->reset(new (std::nothrow) To[static_cast<size_t>(needed)]);
+  if (!*out) return -1;
+  return convert(source, out->get());
+}
+
+}  // namespace
+
+int Utf8ToWide(const char* source, WCHAR* destination, int capacity) {
+  return Bounded(Utf8Decode, source, destination, capacity);
 }
 
 int WideToUtf8(const WCHAR* source, char* destination, int capacity) {
-  if (!source || static_cast<const void*>(source) == static_cast<const void*>(destination)) return 0;
-  int needed = Utf8Encode(source, nullptr);
-  if (needed < 0) return 0;
-  if (!destination) return needed;
-  if (capacity < needed) return 0;
-  return Utf8Encode(source, destination);
+  return Bounded(Utf8Encode, source, destination, capacity);
 }
 
-int Utf8ToWideAlloc(const char* source, std::unique_ptr<WCHAR[]>* out) {
-  int needed = source ? Utf8Decode(source, nullptr) : -1;
-  if (needed < 0) return -1;
-  out->reset(new (std::nothrow) WCHAR[static_cast<size_t>(needed)]);
-  if (!*out) return -1;
-  return Utf8Decode(source, out->get());
-}
+int Utf8ToWideAlloc(const char* source, std::unique_ptr<WCHAR[]>* out) { return Allocated(Utf8Decode, source, out); }
 
-int WideToUtf8Alloc(const WCHAR* source, std::unique_ptr<char[]>* out) {
-  int needed = source ? Utf8Encode(source, nullptr) : -1;
-  if (needed < 0) return -1;
-  out->reset(new (std::nothrow) char[static_cast<size_t>(needed)]);
-  if (!*out) return -1;
-  return Utf8Encode(source, out->get());
-}
+int WideToUtf8Alloc(const WCHAR* source, std::unique_ptr<char[]>* out) { return Allocated(Utf8Encode, source, out); }
