@@ -28,3 +28,11 @@ inline void ThrowIfFailed(HRESULT hr) {
 HRESULT HResultFromCaught() noexcept;
 
 }  // namespace zan
+
+// The one catch form of an interface method that can throw inside:
+//   try { ... } ZAN_CATCH_RETURN()
+// Every exception leaves as the HRESULT it stands for.
+#define ZAN_CATCH_RETURN() \
+  catch (...) {            \
+    return ::zan::HResultFromCaught(); \
+  }

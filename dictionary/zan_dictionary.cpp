@@ -5,13 +5,11 @@
 
 using zan::UniqueVariant;
 
-zan::InterfaceMap<CZanDictionaryImpl> CZanDictionaryImpl::Interfaces() {
-  static const zan::InterfaceEntry<CZanDictionaryImpl> map[] = {
-      {&Scripting::IID_IDictionary, zan::InterfaceOf<CZanDictionaryImpl, Scripting::IDictionary>},
-      {&IID_IDispatch, zan::InterfaceOf<CZanDictionaryImpl, Scripting::IDictionary>},
-      {&IID_IKBCloneable, zan::InterfaceOf<CZanDictionaryImpl, IKBCloneable>},
-  };
-  return zan::MakeInterfaceMap(map);
+void CZanDictionaryImpl::FinalRelease() noexcept {
+  // Emptied before the entries go, so a value that calls back while it is
+  // released finds an empty dictionary rather than a map being torn down.
+  EntryMap doomed;
+  doomed.swap(entries_);
 }
 
 bool CZanDictionaryImpl::KeyLess::operator()(const UniqueVariant& a, const UniqueVariant& b) const {
@@ -48,29 +46,29 @@ HRESULT CZanDictionaryImpl::Store(UniqueVariant key, const VARIANT* value, bool 
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::GetTypeInfoCount(UINT* pctinfo) {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::GetTypeInfoCount(UINT* pctinfo) noexcept {
   if (!pctinfo) return E_POINTER;
   *pctinfo = 1;
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) noexcept {
   return TypeInfo().GetTypeInfo(iTInfo, lcid, ppTInfo);
 }
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
-                                                            LCID lcid, DISPID* rgDispId) {
+                                                            LCID lcid, DISPID* rgDispId) noexcept {
   return TypeInfo().GetIDsOfNames(riid, rgszNames, cNames, lcid, rgDispId);
 }
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
                                                      DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                                     EXCEPINFO* pExcepInfo, UINT* puArgErr) {
+                                                     EXCEPINFO* pExcepInfo, UINT* puArgErr) noexcept {
   return TypeInfo().Invoke(static_cast<Scripting::IDictionary*>(this), dispIdMember, riid, lcid, wFlags,
                            pDispParams, pVarResult, pExcepInfo, puArgErr);
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::putref_Item(VARIANT*, VARIANT*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::putref_Item(VARIANT*, VARIANT*) noexcept { return E_NOTIMPL; }
 
 HRESULT CZanDictionaryImpl::CheckedStore(const VARIANT* key, const VARIANT* value, bool replace) {
   if (!key || !value) return E_POINTER;
@@ -79,16 +77,15 @@ HRESULT CZanDictionaryImpl::CheckedStore(const VARIANT* key, const VARIANT* valu
     HRESULT hr = CheckedKey(key, &copy);
     if (FAILED(hr)) return hr;
     return Store(std::move(copy), value, replace);
-  } catch (...) {
-    return zan::HResultFromCaught();
   }
+  ZAN_CATCH_RETURN()
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_Item(VARIANT* Key, VARIANT* pRetItem) {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_Item(VARIANT* Key, VARIANT* pRetItem) noexcept {
   return CheckedStore(Key, pRetItem, true);
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Item(VARIANT* Key, VARIANT* pRetItem) {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Item(VARIANT* Key, VARIANT* pRetItem) noexcept {
   if (!Key || !pRetItem) return E_POINTER;
   UniqueVariant key;
   HRESULT hr = CheckedKey(Key, &key);
@@ -100,17 +97,17 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Item(VARIANT* Key, VARIANT* pR
   return VariantCopy(pRetItem, found->second.get());
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Add(VARIANT* Key, VARIANT* Item) {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Add(VARIANT* Key, VARIANT* Item) noexcept {
   return CheckedStore(Key, Item, false);
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Count(LONG* pCount) {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Count(LONG* pCount) noexcept {
   if (!pCount) return E_POINTER;
   *pCount = static_cast<LONG>(entries_.size());
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Exists(VARIANT* Key, VARIANT_BOOL* pExists) {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Exists(VARIANT* Key, VARIANT_BOOL* pExists) noexcept {
   if (!Key || !pExists) return E_POINTER;
   UniqueVariant key;
   HRESULT hr = CheckedKey(Key, &key);
@@ -119,11 +116,11 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Exists(VARIANT* Key, VARIANT_BOOL*
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Items(VARIANT* pItemsArray) { return BuildArray(false, pItemsArray); }
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Items(VARIANT* pItemsArray) noexcept { return BuildArray(false, pItemsArray); }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_Key(VARIANT*, VARIANT*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_Key(VARIANT*, VARIANT*) noexcept { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Keys(VARIANT* pKeysArray) { return BuildArray(true, pKeysArray); }
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Keys(VARIANT* pKeysArray) noexcept { return BuildArray(true, pKeysArray); }
 
 HRESULT CZanDictionaryImpl::BuildArray(bool keys, VARIANT* out) {
   if (!out) return E_POINTER;
@@ -139,7 +136,7 @@ HRESULT CZanDictionaryImpl::BuildArray(bool keys, VARIANT* out) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) noexcept {
   if (!Key) return E_POINTER;
   // A reference is compared by the value it points at; a key that cannot be
   // compared with strings at all matches nothing, rather than everything.
@@ -158,17 +155,17 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::RemoveAll() {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::RemoveAll() noexcept {
   entries_.clear();
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_CompareMode(Scripting::CompareMethod) { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_CompareMode(Scripting::CompareMethod*) { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::_NewEnum(IUnknown**) { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_HashVal(VARIANT*, VARIANT*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_CompareMode(Scripting::CompareMethod) noexcept { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_CompareMode(Scripting::CompareMethod*) noexcept { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::_NewEnum(IUnknown**) noexcept { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_HashVal(VARIANT*, VARIANT*) noexcept { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Clone(IUnknown** ppunk) {
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Clone(IUnknown** ppunk) noexcept {
   if (!ppunk) return E_POINTER;
   zan::ComPtr<Scripting::IDictionary> clone;
   HRESULT hr = CreateLineDictionary(clone.put());
@@ -210,7 +207,6 @@ HRESULT CreateLineDictionary(Scripting::IDictionary** out) {
     HRESULT hr = object->QueryInterface(Scripting::IID_IDictionary, reinterpret_cast<void**>(out));
     object->Release();
     return hr;
-  } catch (...) {
-    return zan::HResultFromCaught();
   }
+  ZAN_CATCH_RETURN()
 }

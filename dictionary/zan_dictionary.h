@@ -7,8 +7,8 @@
 
 #include "ZanScript_h.h"
 #include "base/unique_variant.h"
-#include "module/com_object.h"
-#include "module/type_info_holder.h"
+#include "framework/com_object.h"
+#include "framework/type_info_holder.h"
 
 // The dictionary's own status values: positive, so callers that only test
 // for failure take them as success.
@@ -19,36 +19,39 @@ class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
                            public Scripting::IDictionary,
                            public IKBCloneable {
  public:
-  static zan::InterfaceMap<CZanDictionaryImpl> Interfaces();
+  // IDispatch is the dictionary's own vtable.
+  using Interfaces = zan::InterfaceList<Scripting::IDictionary, IDispatch, IKBCloneable>;
+  // Values may be objects that call back while they are released.
+  void FinalRelease() noexcept;
 
   // IDispatch
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) noexcept override;
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                                          DISPID* rgDispId) override;
+                                          DISPID* rgDispId) noexcept override;
   HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
                                    DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                                   UINT* puArgErr) override;
+                                   UINT* puArgErr) noexcept override;
 
   // IDictionary
-  HRESULT STDMETHODCALLTYPE putref_Item(VARIANT* Key, VARIANT* pRetItem) override;
-  HRESULT STDMETHODCALLTYPE put_Item(VARIANT* Key, VARIANT* pRetItem) override;
-  HRESULT STDMETHODCALLTYPE get_Item(VARIANT* Key, VARIANT* pRetItem) override;
-  HRESULT STDMETHODCALLTYPE Add(VARIANT* Key, VARIANT* Item) override;
-  HRESULT STDMETHODCALLTYPE get_Count(LONG* pCount) override;
-  HRESULT STDMETHODCALLTYPE Exists(VARIANT* Key, VARIANT_BOOL* pExists) override;
-  HRESULT STDMETHODCALLTYPE Items(VARIANT* pItemsArray) override;
-  HRESULT STDMETHODCALLTYPE put_Key(VARIANT* Key, VARIANT* rhs) override;
-  HRESULT STDMETHODCALLTYPE Keys(VARIANT* pKeysArray) override;
-  HRESULT STDMETHODCALLTYPE Remove(VARIANT* Key) override;
-  HRESULT STDMETHODCALLTYPE RemoveAll() override;
-  HRESULT STDMETHODCALLTYPE put_CompareMode(Scripting::CompareMethod pcomp) override;
-  HRESULT STDMETHODCALLTYPE get_CompareMode(Scripting::CompareMethod* pcomp) override;
-  HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** ppunk) override;
-  HRESULT STDMETHODCALLTYPE get_HashVal(VARIANT* Key, VARIANT* HashVal) override;
+  HRESULT STDMETHODCALLTYPE putref_Item(VARIANT* Key, VARIANT* pRetItem) noexcept override;
+  HRESULT STDMETHODCALLTYPE put_Item(VARIANT* Key, VARIANT* pRetItem) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_Item(VARIANT* Key, VARIANT* pRetItem) noexcept override;
+  HRESULT STDMETHODCALLTYPE Add(VARIANT* Key, VARIANT* Item) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_Count(LONG* pCount) noexcept override;
+  HRESULT STDMETHODCALLTYPE Exists(VARIANT* Key, VARIANT_BOOL* pExists) noexcept override;
+  HRESULT STDMETHODCALLTYPE Items(VARIANT* pItemsArray) noexcept override;
+  HRESULT STDMETHODCALLTYPE put_Key(VARIANT* Key, VARIANT* rhs) noexcept override;
+  HRESULT STDMETHODCALLTYPE Keys(VARIANT* pKeysArray) noexcept override;
+  HRESULT STDMETHODCALLTYPE Remove(VARIANT* Key) noexcept override;
+  HRESULT STDMETHODCALLTYPE RemoveAll() noexcept override;
+  HRESULT STDMETHODCALLTYPE put_CompareMode(Scripting::CompareMethod pcomp) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_CompareMode(Scripting::CompareMethod* pcomp) noexcept override;
+  HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** ppunk) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_HashVal(VARIANT* Key, VARIANT* HashVal) noexcept override;
 
   // IKBCloneable
-  HRESULT STDMETHODCALLTYPE Clone(IUnknown** ppunk) override;
+  HRESULT STDMETHODCALLTYPE Clone(IUnknown** ppunk) noexcept override;
 
  private:
   // Key order: VarCmp in the user locale; two VT_NULL keys are not ordered.

@@ -8,51 +8,53 @@
 #include "ZanScript_h.h"
 #include "base/unique_variant.h"
 #include "line_array.h"
-#include "module/com_object.h"
+#include "framework/com_object.h"
 
 class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersistFile {
  public:
-  static zan::InterfaceMap<CScript> Interfaces();
+  using Interfaces = zan::InterfaceList<IScript4, IScript, IScript2, IScript3, IPersistFile>;
   // Creation check: the platform dictionary's ProgID must resolve.
   HRESULT FinalConstruct();
+  // Lines may be host objects that call back while they are released.
+  void FinalRelease() noexcept { lines_.Clear(); }
 
   // IScript
-  HRESULT STDMETHODCALLTYPE get_Size(LONG* pVal) override;
-  HRESULT STDMETHODCALLTYPE get_Line(LONG lIndex, IDispatch** pVal) override;
-  HRESULT STDMETHODCALLTYPE put_Line(LONG lIndex, IDispatch* newVal) override;
-  HRESULT STDMETHODCALLTYPE SetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) override;
-  HRESULT STDMETHODCALLTYPE GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR* bstrVal) override;
-  HRESULT STDMETHODCALLTYPE Empty() override;
-  HRESULT STDMETHODCALLTYPE get_IsEmpty(LONG* pVal) override;
-  HRESULT STDMETHODCALLTYPE UpdateLineInfo(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) override;
-  HRESULT STDMETHODCALLTYPE RemoveLine(LONG lIndex) override;
-  HRESULT STDMETHODCALLTYPE DeleteLineInfo(LONG lIndex, BSTR bstrInfo) override;
-  HRESULT STDMETHODCALLTYPE get_Script(LONG lIndex, BSTR* pVal) override;
-  HRESULT STDMETHODCALLTYPE AppendScriptLine(BSTR bstrScript) override;
-  HRESULT STDMETHODCALLTYPE get_ConcatScriptLines(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_Size(LONG* pVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_Line(LONG lIndex, IDispatch** pVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE put_Line(LONG lIndex, IDispatch* newVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR* bstrVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE Empty() noexcept override;
+  HRESULT STDMETHODCALLTYPE get_IsEmpty(LONG* pVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE UpdateLineInfo(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE RemoveLine(LONG lIndex) noexcept override;
+  HRESULT STDMETHODCALLTYPE DeleteLineInfo(LONG lIndex, BSTR bstrInfo) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_Script(LONG lIndex, BSTR* pVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE AppendScriptLine(BSTR bstrScript) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_ConcatScriptLines(BSTR* pVal) noexcept override;
   HRESULT STDMETHODCALLTYPE UpdateFromScript(IUnknown* pUnk, ULONG dwAction, LONG lFirstLine,
-                                             LONG lNumLines) override;
-  HRESULT STDMETHODCALLTYPE get_ConcatScriptLinesWithComments(BSTR* pVal) override;
-  HRESULT STDMETHODCALLTYPE SetNoDirty() override;
-  HRESULT STDMETHODCALLTYPE ReplaceScriptStr(BSTR OldStr, BSTR NewStr, LONG lLineIndex) override;
+                                             LONG lNumLines) noexcept override;
+  HRESULT STDMETHODCALLTYPE get_ConcatScriptLinesWithComments(BSTR* pVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetNoDirty() noexcept override;
+  HRESULT STDMETHODCALLTYPE ReplaceScriptStr(BSTR OldStr, BSTR NewStr, LONG lLineIndex) noexcept override;
   // IScript2
-  HRESULT STDMETHODCALLTYPE Resize(LONG nNewSize) override;
-  HRESULT STDMETHODCALLTYPE SetLineInfoBSTR(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) override;
-  HRESULT STDMETHODCALLTYPE InsertScriptLine(LONG lIndex, BSTR bstrScript) override;
+  HRESULT STDMETHODCALLTYPE Resize(LONG nNewSize) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetLineInfoBSTR(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE InsertScriptLine(LONG lIndex, BSTR bstrScript) noexcept override;
   // IScript3
-  HRESULT STDMETHODCALLTYPE SetLine(LONG lIndex, IDispatch* pVal) override;
+  HRESULT STDMETHODCALLTYPE SetLine(LONG lIndex, IDispatch* pVal) noexcept override;
   // IScript4
-  HRESULT STDMETHODCALLTYPE get_SaveEncoding(LONG* pVal) override;
-  HRESULT STDMETHODCALLTYPE put_SaveEncoding(LONG newVal) override;
-  HRESULT STDMETHODCALLTYPE SetDirty(LONG bDirty) override;
+  HRESULT STDMETHODCALLTYPE get_SaveEncoding(LONG* pVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE put_SaveEncoding(LONG newVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetDirty(LONG bDirty) noexcept override;
 
   // IPersistFile
-  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) override;
-  HRESULT STDMETHODCALLTYPE IsDirty() override;
-  HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD dwMode) override;
-  HRESULT STDMETHODCALLTYPE Save(LPCOLESTR pszFileName, BOOL fRemember) override;
-  HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR pszFileName) override;
-  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) override;
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) noexcept override;
+  HRESULT STDMETHODCALLTYPE IsDirty() noexcept override;
+  HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD dwMode) noexcept override;
+  HRESULT STDMETHODCALLTYPE Save(LPCOLESTR pszFileName, BOOL fRemember) noexcept override;
+  HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR pszFileName) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) noexcept override;
 
  private:
   struct KeyOrder {

@@ -35,7 +35,7 @@ HRESULT CScript::LineDictionary(LONG index, Scripting::IDictionary** out) const 
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::SetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) {
+HRESULT STDMETHODCALLTYPE CScript::SetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) noexcept {
   zan::UniqueBstr info(SysAllocString(bstrInfo));
   zan::UniqueBstr value(SysAllocString(bstrVal));
   if ((bstrInfo && !info.get()) || (bstrVal && !value.get())) return E_OUTOFMEMORY;
@@ -43,7 +43,7 @@ HRESULT STDMETHODCALLTYPE CScript::SetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR 
   return self->SetLineInfoBSTR(lIndex, info.get(), value.get());
 }
 
-HRESULT STDMETHODCALLTYPE CScript::SetLineInfoBSTR(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) {
+HRESULT STDMETHODCALLTYPE CScript::SetLineInfoBSTR(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) noexcept {
   if (!IsValidPosition(lIndex)) return E_FAIL;
   const bool append = lIndex == lines_.size();
   zan::ComPtr<Scripting::IDictionary> line;
@@ -76,7 +76,7 @@ HRESULT CScript::FindLineInfo(LONG index, BSTR name, Scripting::IDictionary** li
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR* bstrVal) {
+HRESULT STDMETHODCALLTYPE CScript::GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR* bstrVal) noexcept {
   if (!bstrVal) return E_FAIL;
   zan::ComPtr<Scripting::IDictionary> line;
   zan::UniqueVariant key;
@@ -95,9 +95,9 @@ HRESULT STDMETHODCALLTYPE CScript::GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR*
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::UpdateLineInfo(LONG, BSTR, BSTR) { return E_FAIL; }
+HRESULT STDMETHODCALLTYPE CScript::UpdateLineInfo(LONG, BSTR, BSTR) noexcept { return E_FAIL; }
 
-HRESULT STDMETHODCALLTYPE CScript::DeleteLineInfo(LONG lIndex, BSTR bstrInfo) {
+HRESULT STDMETHODCALLTYPE CScript::DeleteLineInfo(LONG lIndex, BSTR bstrInfo) noexcept {
   zan::ComPtr<Scripting::IDictionary> line;
   zan::UniqueVariant key;
   HRESULT hr = FindLineInfo(lIndex, bstrInfo, line.put(), &key);

@@ -7,13 +7,13 @@
 #include "script.h"
 #include "script_keys.h"
 
-HRESULT STDMETHODCALLTYPE CScript::get_Size(LONG* pVal) {
+HRESULT STDMETHODCALLTYPE CScript::get_Size(LONG* pVal) noexcept {
   if (!pVal) return E_FAIL;
   *pVal = lines_.size();
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::get_Line(LONG lIndex, IDispatch** pVal) {
+HRESULT STDMETHODCALLTYPE CScript::get_Line(LONG lIndex, IDispatch** pVal) noexcept {
   if (!IsValidPosition(lIndex) || lIndex == lines_.size()) return E_FAIL;
   if (!pVal) return E_POINTER;
   *pVal = lines_.at(lIndex);
@@ -21,32 +21,32 @@ HRESULT STDMETHODCALLTYPE CScript::get_Line(LONG lIndex, IDispatch** pVal) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::put_Line(LONG lIndex, IDispatch* newVal) {
+HRESULT STDMETHODCALLTYPE CScript::put_Line(LONG lIndex, IDispatch* newVal) noexcept {
   if (!IsValidPosition(lIndex)) return E_FAIL;
   if (!lines_.Insert(lIndex, newVal)) return E_OUTOFMEMORY;
   dirty_ = true;
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::Empty() {
+HRESULT STDMETHODCALLTYPE CScript::Empty() noexcept {
   lines_.Clear();
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::get_IsEmpty(LONG* pVal) {
+HRESULT STDMETHODCALLTYPE CScript::get_IsEmpty(LONG* pVal) noexcept {
   if (!pVal) return E_POINTER;
   *pVal = lines_.size() == 0 ? 1 : 0;
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::RemoveLine(LONG lIndex) {
+HRESULT STDMETHODCALLTYPE CScript::RemoveLine(LONG lIndex) noexcept {
   if (!IsValidPosition(lIndex) || lIndex == lines_.size()) return E_FAIL;
   lines_.Remove(lIndex);
   dirty_ = true;
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::SetLine(LONG lIndex, IDispatch* pVal) {
+HRESULT STDMETHODCALLTYPE CScript::SetLine(LONG lIndex, IDispatch* pVal) noexcept {
   if (!pVal) return E_POINTER;
   if (!IsValidPosition(lIndex)) return E_FAIL;
   if (lIndex == lines_.size()) {
@@ -58,7 +58,7 @@ HRESULT STDMETHODCALLTYPE CScript::SetLine(LONG lIndex, IDispatch* pVal) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::AppendScriptLine(BSTR bstrScript) {
+HRESULT STDMETHODCALLTYPE CScript::AppendScriptLine(BSTR bstrScript) noexcept {
   try {
     CLineSplitter text(bstrScript);
     zan::UniqueBstr key = zan::UniqueBstr::FromText(kSourceKey);
@@ -75,9 +75,8 @@ HRESULT STDMETHODCALLTYPE CScript::AppendScriptLine(BSTR bstrScript) {
       self->SetLineInfo(lines_.size(), key.get(), value.get());
     }
     return S_OK;
-  } catch (...) {
-    return zan::HResultFromCaught();
   }
+  ZAN_CATCH_RETURN()
 }
 
 HRESULT CScript::InsertTextLine(LONG index, const OLECHAR* text) {
@@ -99,7 +98,7 @@ HRESULT CScript::InsertTextLine(LONG index, const OLECHAR* text) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CScript::InsertScriptLine(LONG lIndex, BSTR bstrScript) {
+HRESULT STDMETHODCALLTYPE CScript::InsertScriptLine(LONG lIndex, BSTR bstrScript) noexcept {
   try {
     CLineSplitter text(bstrScript);
     if (text.IsEmptyText()) return InsertTextLine(lIndex, OLESTR(""));
@@ -108,12 +107,11 @@ HRESULT STDMETHODCALLTYPE CScript::InsertScriptLine(LONG lIndex, BSTR bstrScript
       if (FAILED(hr)) return hr;
     }
     return S_OK;
-  } catch (...) {
-    return zan::HResultFromCaught();
   }
+  ZAN_CATCH_RETURN()
 }
 
-HRESULT STDMETHODCALLTYPE CScript::Resize(LONG nNewSize) {
+HRESULT STDMETHODCALLTYPE CScript::Resize(LONG nNewSize) noexcept {
   const LONG size = lines_.size();
   if (nNewSize == size) return S_OK;
   // Room for the new lines first, so a size that cannot be had changes
@@ -135,7 +133,6 @@ HRESULT STDMETHODCALLTYPE CScript::Resize(LONG nNewSize) {
       if (FAILED(hr) && lines_.size() == i) return E_OUTOFMEMORY;
     }
     return S_OK;
-  } catch (...) {
-    return zan::HResultFromCaught();
   }
+  ZAN_CATCH_RETURN()
 }

@@ -5,25 +5,35 @@
 #pragma once
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "zanole/zanole.h"
 
 template <typename T>
 class CZanAccStrBase {
  public:
-  virtual ~CZanAccStrBase() = default;
-
   // Length of a NUL-terminated string; 0 for null.
-  virtual int StrLen(const T* source) const = 0;
+  int StrLen(const T* source) const noexcept {
+    if (!source) return 0;
+    if constexpr (std::is_same_v<T, char>) {
+      return static_cast<int>(std::strlen(source));
+    } else {
+      return static_cast<int>(WcsLen(source));
+    }
+  }
 
   // Appends count characters (-1: up to the terminator). 0 on success, -1
-  // when a larger buffer cannot be had; the text is then unchanged.
-  int Append(const T* source, int count) {
+  // when a larger buffer cannot be had; the text is then unchanged. The
+  // source may be this string's own text: it is copied before the old
+  // buffer goes.
+  int Append(const T* source, int count) noexcept {
     if (!source) return 0;
     if (count < 0) count = StrLen(source);
+    if (count < 0) return -1;  // a text beyond INT_MAX
     int64_t required = static_cast<int64_t>(length_) + count + 1;
     if (required > capacity_) {
       int64_t grown = capacity_ == 0 ? 1024 : capacity_;
@@ -32,26 +42,29 @@ class CZanAccStrBase {
       std::unique_ptr<T[]> fresh(new (std::nothrow) T[static_cast<size_t>(grown)]);
       if (!fresh) return -1;
       if (length_) std::memcpy(fresh.get(), buffer_.get(), static_cast<size_t>(length_) * sizeof(T));
+      std::memcpy(fresh.get() + length_, source, static_cast<size_t>(count) * sizeof(T));
       buffer_ = std::move(fresh);
       capacity_ = static_cast<int>(grown);
+    } else {
+      // memmove: the source may overlap the free end of the buffer.
+      std::memmove(buffer_.get() + length_, source, static_cast<size_t>(count) * sizeof(T));
     }
-    std::memcpy(buffer_.get() + length_, source, static_cast<size_t>(count) * sizeof(T));
     length_ += count;
     buffer_[length_] = 0;
     return 0;
   }
 
-  int AppendChar(T c) { return Append(&c, 1); }
+  int AppendChar(T c) noexcept { return Append(&c, 1); }
 
-  void Reset() {
+  void Reset() noexcept {
     length_ = 0;
     if (buffer_) buffer_[0] = 0;
   }
 
-  int capacity() const { return capacity_; }
-  int length() const { return length_; }
+  int capacity() const noexcept { return capacity_; }
+  int length() const noexcept { return length_; }
   // Null until the first append; otherwise NUL-terminated at length().
-  const T* buffer() const { return buffer_.get(); }
+  const T* buffer() const noexcept { return buffer_.get(); }
 
  private:
   int capacity_ = 0;
@@ -59,12 +72,5 @@ class CZanAccStrBase {
   std::unique_ptr<T[]> buffer_;
 };
 
-class CZanAccStrA : public CZanAccStrBase<char> {
- public:
-  int StrLen(const char* source) const override;
-};
-
-class CZanAccStrW : public CZanAccStrBase<WCHAR> {
- public:
-  int StrLen(const WCHAR* source) const override;
-};
+using CZanAccStrA = CZanAccStrBase<char>;
+using CZanAccStrW = CZanAccStrBase<WCHAR>;

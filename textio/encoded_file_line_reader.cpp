@@ -1,5 +1,7 @@
 #include "encoded_file_line_reader.h"
 
+#include <cerrno>
+
 #include "line_reader_ansi.h"
 #include "line_reader_utf16.h"
 #include "line_reader_utf8.h"
@@ -19,32 +21,39 @@ std::unique_ptr<CEncodedFile_LineReaderBase> MakeReader(int encoding, FILE* file
 bool CEncodedFile_LineReader::Open(const WCHAR* name, int mode, int encoding) {
   // Text-mode append would turn each CR LF into CR CR LF on Windows, so all
   // modes are binary.
-  const WCHAR* streamMode;
+  const WCHAR* streamMode = nullptr;
   switch (mode) {
     case OM_READ: streamMode = OLESTR("rb"); break;
     case OM_WRITE: streamMode = OLESTR("w+b"); break;
     case OM_APPEND: streamMode = OLESTR("ab"); break;
-    default: return false;
   }
-  if (mode != OM_READ && !IsFileEncoding(encoding)) return false;
+  if (!streamMode || (mode != OM_READ && !IsFileEncoding(encoding))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return Kept(false);
+  }
   Close();
-  if (!name || WFOpen(&file_, name, streamMode) != 0) {
+  if (WFOpen(&file_, name, streamMode) != 0) {
     file_ = nullptr;
-    return false;
+    return Kept(false);
   }
   if (mode == OM_READ) {
-    if (!DetectEncoding()) return false;
+    if (!DetectEncoding()) return Kept(false);
   } else {
     encoding_ = encoding;
   }
   reader_ = MakeReader(encoding_, file_);
-  return mode == OM_WRITE ? reader_->WriteBOM() : true;
+  return mode == OM_WRITE ? Kept(reader_->WriteBOM()) : true;
+}
+
+bool CEncodedFile_LineReader::Kept(bool ok) {
+  if (!ok) lastError_ = GetLastError();
+  return ok;
 }
 
 bool CEncodedFile_LineReader::DetectEncoding() {
   unsigned char mark[3] = {};
   size_t n = std::fread(mark, 1, 3, file_);
-  if (std::ferror(file_)) return false;
+  if (std::ferror(file_)) return FailWithErrno(errno);
   long skip = 0;
   if (n == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
     encoding_ = FE_UTF8;
@@ -55,23 +64,28 @@ bool CEncodedFile_LineReader::DetectEncoding() {
   } else {
     encoding_ = FE_ANSI;
   }
-  return std::fseek(file_, skip, SEEK_SET) == 0;
+  return std::fseek(file_, skip, SEEK_SET) == 0 || FailWithErrno(errno);
 }
 
 bool CEncodedFile_LineReader::ReadLine(zan::UniqueBstr* out, bool strip) {
   if (!file_ || !reader_) return false;
-  return reader_->ReadLine(out, strip);
+  // The end of the file is no failure and leaves no reason; a read error,
+  // a line that cannot be held or decoded does.
+  SetLastError(ERROR_SUCCESS);
+  bool ok = reader_->ReadLine(out, strip);
+  if (!ok && GetLastError() != ERROR_SUCCESS) lastError_ = GetLastError();
+  return ok;
 }
 
 bool CEncodedFile_LineReader::WriteLine(BSTR text, bool newline) {
   if (!file_ || !reader_) return false;
-  return reader_->WriteLine(text ? WString(text) : WString(), newline);
+  return Kept(reader_->WriteLine(text, newline));
 }
 
-void CEncodedFile_LineReader::Close() {
-  if (file_) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
+bool CEncodedFile_LineReader::Close() {
   reader_.reset();
+  if (!file_) return true;
+  bool ok = std::fclose(file_) == 0 || FailWithErrno(errno);
+  file_ = nullptr;
+  return Kept(ok);
 }

@@ -1,6 +1,8 @@
 // Opens a script file, detects or writes its byte order mark, and reads or
 // writes it line by line through the reader for its encoding. Lives inside
-// one Load or Save call.
+// one Load or Save call. Every failing call records its reason (a Win32
+// error: not found, access denied, disk full, ...) for GetLastError and
+// keeps it for LastError(), so a caller can tell failures apart.
 #pragma once
 
 #include <cstdio>
@@ -12,7 +14,7 @@
 class CEncodedFile_LineReader {
  public:
   CEncodedFile_LineReader() = default;
-  virtual ~CEncodedFile_LineReader() { Close(); }
+  ~CEncodedFile_LineReader() { Close(); }
   CEncodedFile_LineReader(const CEncodedFile_LineReader&) = delete;
   CEncodedFile_LineReader& operator=(const CEncodedFile_LineReader&) = delete;
 
@@ -24,9 +26,13 @@ class CEncodedFile_LineReader {
   bool ReadLine(zan::UniqueBstr* out, bool strip);
   // Writes text up to its first NUL, then CR LF when newline is set.
   bool WriteLine(BSTR text, bool newline);
-  void Close();
+  // False when what was written could not all reach the file (a full disk
+  // often shows only here, when the stream's buffer is flushed).
+  bool Close();
 
   int encoding() const { return encoding_; }
+  // The reason the last failing call failed; ERROR_SUCCESS when none has.
+  DWORD LastError() const { return lastError_; }
   bool IsOpen() const { return file_ != nullptr; }
   // True once a read has met the end of the file or a read error, and when
   // no file is open: a reading loop ends on it either way.
@@ -34,8 +40,12 @@ class CEncodedFile_LineReader {
 
  private:
   bool DetectEncoding();
+  // Keeps the reason a call failed (GetLastError, which the failing call
+  // set) and returns ok.
+  bool Kept(bool ok);
 
   FILE* file_ = nullptr;
+  DWORD lastError_ = ERROR_SUCCESS;
   int encoding_ = FE_UTF8;
   std::unique_ptr<CEncodedFile_LineReaderBase> reader_;
 };

@@ -8,7 +8,7 @@ class CEncodedFile_LineReaderA : public CEncodedFile_LineReaderTemplate<char> {
   using CEncodedFile_LineReaderTemplate::CEncodedFile_LineReaderTemplate;
 
  protected:
-  std::string GetBOM() override { return std::string(); }
+  const char* GetBOM() const noexcept override { return ""; }
   // The recorded length is the text length + 1: the converted terminator.
   bool GetLine(zan::UniqueBstr* out) override;
   int EncodeLine(const WCHAR* text, std::string* bytes) override;

@@ -1,5 +1,7 @@
 // The readers of one encoding each: they read and write an open stream one
 // line at a time. The stream belongs to the facade, which outlives them.
+// Failure is a false result with its reason recorded for GetLastError; only
+// a BSTR that cannot be allocated is raised (E_OUTOFMEMORY).
 #pragma once
 
 #include <cstdio>
@@ -15,11 +17,12 @@ class CEncodedFile_LineReaderBase {
 
   // Reads the next line; with strip, CR is dropped wherever it stands and
   // the LF is not kept. False at end of file with nothing read, after a read
-  // error, or for a line that cannot be decoded (*out may still be set).
+  // error, when the line cannot be held, or for a line that cannot be
+  // decoded (*out may still be set).
   virtual bool ReadLine(zan::UniqueBstr* out, bool strip) = 0;
   // Writes text (up to its first NUL), then CR LF when newline is set.
-  virtual bool WriteLine(WString text, bool newline) = 0;
-  virtual bool WriteBOM() = 0;
+  virtual bool WriteLine(const WCHAR* text, bool newline) noexcept = 0;
+  virtual bool WriteBOM() noexcept = 0;
 
  protected:
   FILE* file_;

@@ -2,6 +2,8 @@
 // character type: char for ANSI and UTF-8, WCHAR for UTF-16LE.
 #pragma once
 
+#include <cerrno>
+#include <new>
 #include <string>
 #include <type_traits>
 
@@ -14,76 +16,98 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
   using CEncodedFile_LineReaderBase::CEncodedFile_LineReaderBase;
 
   bool ReadLine(zan::UniqueBstr* out, bool strip) override {
-    ClearLine();
+    line_.Reset();
     bool first = true, newline = false, end = false;
     while (!end && !newline) {
       int ch = ReadChar();
-      bool appended;
+      T unit;
       if (IsEndOfFile(ch)) {
-        if (first) return false;
+        if (first) return std::ferror(file_) ? FailWithErrno(errno) : false;
         end = true;
-        appended = AppendChar(0);
+        unit = 0;
       } else if (ch == 0x0A) {
         newline = true;
-        appended = AppendChar(strip ? 0 : static_cast<T>(ch));
+        unit = strip ? 0 : static_cast<T>(ch);
       } else if (ch == 0x0D && strip) {
         continue;
       } else {
-        appended = AppendChar(static_cast<T>(ch));
+        unit = static_cast<T>(ch);
       }
-      if (!appended) zan::ThrowHr(E_OUTOFMEMORY);
+      if (line_.AppendChar(unit) != 0) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+      }
       first = false;
     }
-    if (end && std::ferror(file_)) return false;
+    if (end && std::ferror(file_)) return FailWithErrno(errno);
     return GetLine(out);
   }
 
-  bool WriteLine(WString text, bool newline) override {
+  bool WriteLine(const WCHAR* text, bool newline) noexcept override {
     if (!file_) return false;
-    if (newline) text += OLESTR("\r\n");
-    if (text.empty()) return true;
-    std::string bytes;
-    if (EncodeLine(text.c_str(), &bytes) <= 0) return false;
-    return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    try {
+      std::string bytes;
+      if (text && *text && EncodeLine(text, &bytes) <= 0) return false;
+      if (newline) bytes += NewLine();
+      if (bytes.empty()) return true;
+      return Write(bytes.data(), bytes.size());
+    } catch (const std::bad_alloc&) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return false;
+    }
   }
 
-  bool WriteBOM() override {
+  bool WriteBOM() noexcept override {
     if (!file_) return false;
-    if (std::fseek(file_, 0, SEEK_SET) != 0) return false;
-    std::string mark = GetBOM();
-    if (mark.empty()) return true;
-    return std::fwrite(mark.data(), 1, mark.size(), file_) == mark.size();
+    if (std::fseek(file_, 0, SEEK_SET) != 0) return FailWithErrno(errno);
+    const char* mark = GetBOM();
+    return Write(mark, std::char_traits<char>::length(mark));
   }
 
  protected:
   using Accumulator = std::conditional_t<std::is_same_v<T, char>, CZanAccStrA, CZanAccStrW>;
 
-  virtual bool AppendChar(T ch) { return line_.AppendChar(ch) == 0; }
+  // Makes the line's BSTR from the characters read.
+  virtual bool GetLine(zan::UniqueBstr* out) = 0;
+  // The byte order mark, "" for none.
+  virtual const char* GetBOM() const noexcept = 0;
+  // The bytes of text up to its first NUL, without a terminator; their
+  // count, or 0 / -1 when the text cannot be encoded. May raise
+  // std::bad_alloc.
+  virtual int EncodeLine(const WCHAR* text, std::string* bytes) = 0;
+
+  // The characters of the line being read.
+  Accumulator line_;
+
+ private:
   // getc for byte files; one little-endian unit for UTF-16 files.
-  virtual int ReadChar() {
+  int ReadChar() noexcept {
     if constexpr (std::is_same_v<T, char>) {
       return std::getc(file_);
     } else {
       return FGetWUnit(file_);
     }
   }
-  virtual void ClearLine() { line_.Reset(); }
   // Byte files end at EOF only, so every byte value is text. In UTF-16 the
   // unit FFFF reads as the end of the file too: it ends its line, and the
   // next read resumes after it.
-  virtual bool IsEndOfFile(int ch) {
+  static bool IsEndOfFile(int ch) noexcept {
     if constexpr (std::is_same_v<T, char>) {
       return ch == EOF;
     } else {
       return ch == kWEof || ch == 0xFFFF;
     }
   }
-  virtual bool GetLine(zan::UniqueBstr* out) = 0;
-  virtual std::string GetBOM() = 0;
-  // The bytes of text up to its first NUL, without a terminator; their
-  // count, or 0 / -1 when the text cannot be encoded.
-  virtual int EncodeLine(const WCHAR* text, std::string* bytes) = 0;
-
-  // The characters of the line being read.
-  Accumulator line_;
+  // CR LF in the file's units.
+  static std::string NewLine() {
+    if constexpr (std::is_same_v<T, char>) {
+      return "\r\n";
+    } else {
+      return std::string("\r\0\n\0", 4);
+    }
+  }
+  bool Write(const char* bytes, size_t count) noexcept {
+    if (count == 0 || std::fwrite(bytes, 1, count, file_) == count) return true;
+    return FailWithErrno(errno);
+  }
 };

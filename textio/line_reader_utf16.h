@@ -8,7 +8,7 @@ class CEncodedFile_LineReaderW : public CEncodedFile_LineReaderTemplate<WCHAR> {
   using CEncodedFile_LineReaderTemplate::CEncodedFile_LineReaderTemplate;
 
  protected:
-  std::string GetBOM() override { return "\xFF\xFE"; }
+  const char* GetBOM() const noexcept override { return "\xFF\xFE"; }
   // The recorded length is exactly the text length.
   bool GetLine(zan::UniqueBstr* out) override;
   int EncodeLine(const WCHAR* text, std::string* bytes) override;

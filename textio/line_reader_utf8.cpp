@@ -14,6 +14,7 @@ bool CEncodedFile_LineReaderUTF8::GetLine(zan::UniqueBstr* out) {
   std::fill(line.get(), line.get() + units, OLECHAR(0));
   bool decoded = Utf8ToWide(bytes, line.get(), units) != 0;
   *out = std::move(line);
+  if (!decoded) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
   return decoded;
 }
 

@@ -8,7 +8,7 @@ class CEncodedFile_LineReaderUTF8 : public CEncodedFile_LineReaderTemplate<char>
   using CEncodedFile_LineReaderTemplate::CEncodedFile_LineReaderTemplate;
 
  protected:
-  std::string GetBOM() override { return "\xEF\xBB\xBF"; }
+  const char* GetBOM() const noexcept override { return "\xEF\xBB\xBF"; }
   // The recorded length is the line's byte count including its terminator;
   // the units after the decoded text are zero. An undecodable line still
   // hands out that (zeroed) string and fails.

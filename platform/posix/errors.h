@@ -1,11 +1,10 @@
-// The one place where C library failures become Win32 error codes.
+// Failing calls of the Linux platform record their Win32 error here (the
+// errno table itself is common to both targets: zanole/crt_errors.h).
 #pragma once
 
 #include "zanole/zanole.h"
 
 namespace zanole {
-
-DWORD Win32ErrorFromErrno(int error);
 
 // Records a Win32 error for GetLastError and returns value, so failing
 // calls read as `return Fail(ERROR_X, 0);`.

@@ -17,18 +17,26 @@ bool IsWSpace(WCHAR c) {
   }
 }
 
+namespace {
+// _wfopen_s's result, with its reason recorded for GetLastError.
+int OpenFailed(int error) {
+  FailWithErrno(error);
+  return error;
+}
+}  // namespace
+
 int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode) {
-  if (!file) return EINVAL;
+  if (!file) return OpenFailed(EINVAL);
   *file = nullptr;
-  if (!name || !mode) return EINVAL;
+  if (!name || !mode) return OpenFailed(EINVAL);
   std::string path, flags;
-  if (!zanole::Utf8FromWide(name, &path)) return EILSEQ;
+  if (!zanole::Utf8FromWide(name, &path)) return OpenFailed(EILSEQ);
   // The Windows text/binary letters and an encoding suffix mean nothing here.
   for (const WCHAR* m = mode; *m && *m != u','; ++m) {
     if (*m == u'r' || *m == u'w' || *m == u'a' || *m == u'+' || *m == u'b') flags += static_cast<char>(*m);
-    else if (*m != u't' && *m != u' ') return EINVAL;
+    else if (*m != u't' && *m != u' ') return OpenFailed(EINVAL);
   }
-  if (flags.empty()) return EINVAL;
+  if (flags.empty()) return OpenFailed(EINVAL);
   *file = std::fopen(path.c_str(), flags.c_str());
-  return *file ? 0 : errno;
+  return *file ? 0 : OpenFailed(errno);
 }

@@ -24,8 +24,11 @@ struct IDictionary : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_HashVal(VARIANT* Key, VARIANT* HashVal) = 0;
 };
 
-// {42C642C1-97E1-11CF-978F-00A02463E06F}
-inline constexpr IID IID_IDictionary = {
-    0x42C642C1, 0x97E1, 0x11CF, {0x97, 0x8F, 0x00, 0xA0, 0x24, 0x63, 0xE0, 0x6F}};
+}  // namespace Scripting
 
+// {42C642C1-97E1-11CF-978F-00A02463E06F}
+__CRT_UUID_DECL(Scripting::IDictionary, 0x42C642C1, 0x97E1, 0x11CF, 0x97, 0x8F, 0x00, 0xA0, 0x24, 0x63, 0xE0, 0x6F)
+
+namespace Scripting {
+inline const IID& IID_IDictionary = IidOf<IDictionary>();
 }  // namespace Scripting

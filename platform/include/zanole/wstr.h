@@ -22,7 +22,8 @@ bool IsWSpace(WCHAR c);
 int VSWPrintf(WCHAR* buf, size_t count, const WCHAR* fmt, va_list args);
 // The length VSWPrintf needs, without the NUL; -1 for a bad format.
 int VSWPrintfCount(const WCHAR* fmt, va_list args);
-// _wfopen_s: opens a file named in UTF-16; returns 0 or an errno value.
+// _wfopen_s: opens a file named in UTF-16; returns 0 or an errno value,
+// whose Win32 form it also records for GetLastError.
 int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode);
 // fgetwc on a binary stream: one little-endian UTF-16 unit, or -1 (WEOF)
 // at end of file or when only one byte remains.

@@ -27,5 +27,17 @@
 #define ZAN_PLATFORM_POSIX 1
 #endif
 
+// The id of interface I, taken from its type, so that an id and a cast can
+// only be paired by naming the one interface.
+template <class I>
+inline const IID& IidOf() noexcept {
+#if defined(ZAN_PLATFORM_WINDOWS)
+  return __uuidof(I);
+#else
+  return ZanIidOf<I>::get();
+#endif
+}
+
+#include "crt_errors.h"
 #include "scripting.h"
 #include "wstr.h"

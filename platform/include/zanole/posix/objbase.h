@@ -5,6 +5,7 @@
 #pragma once
 
 #include "oleauto.h"
+#include "uuidof.h"
 
 typedef LONG DISPID;
 typedef DISPID MEMBERID;
@@ -216,3 +217,11 @@ HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DW
                                         LPVOID* ppv);
 void STDAPICALLTYPE CoFreeUnusedLibraries();
 }
+
+ZAN_IID_OF(IUnknown, IID_IUnknown)
+ZAN_IID_OF(IClassFactory, IID_IClassFactory)
+ZAN_IID_OF(IDispatch, IID_IDispatch)
+ZAN_IID_OF(ITypeInfo, IID_ITypeInfo)
+ZAN_IID_OF(ITypeLib, IID_ITypeLib)
+ZAN_IID_OF(IPersist, IID_IPersist)
+ZAN_IID_OF(IPersistFile, IID_IPersistFile)

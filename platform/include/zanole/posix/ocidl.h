@@ -49,3 +49,8 @@ extern const IID IID_IConnectionPointContainer;
 extern const IID IID_IEnumConnections;
 extern const IID IID_IEnumConnectionPoints;
 }
+
+ZAN_IID_OF(IConnectionPoint, IID_IConnectionPoint)
+ZAN_IID_OF(IConnectionPointContainer, IID_IConnectionPointContainer)
+ZAN_IID_OF(IEnumConnections, IID_IEnumConnections)
+ZAN_IID_OF(IEnumConnectionPoints, IID_IEnumConnectionPoints)

@@ -1,4 +1,4 @@
-#include "object_map.h"
+#include "class_object_table.h"
 
 #include <atomic>
 #include <new>
@@ -9,7 +9,7 @@ namespace {
 std::atomic<bool> g_tableReady{false};
 }  // namespace
 
-CClassObjectTable::CClassObjectTable() {
+CClassObjectTable::CClassObjectTable(ObjectMapEntry* begin, ObjectMapEntry* end) : begin_(begin), end_(end) {
   InitializeCriticalSection(&lock_);
   ZanModule();  // the module lives at least as long as the table
   g_tableReady = true;
@@ -17,18 +17,18 @@ CClassObjectTable::CClassObjectTable() {
 
 CClassObjectTable::~CClassObjectTable() {
   g_tableReady = false;
-  for (ObjectMapEntry* e = ObjectMapBegin(); e != ObjectMapEnd(); ++e) {
+  for (ObjectMapEntry* e = begin_; e != end_; ++e) {
     if (IUnknown* object = e->classObject.exchange(nullptr)) object->Release();
   }
   DeleteCriticalSection(&lock_);
 }
 
-HRESULT CClassObjectTable::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {
+HRESULT CClassObjectTable::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) noexcept {
   if (!g_tableReady) return E_UNEXPECTED;
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   ObjectMapEntry* entry = nullptr;
-  for (ObjectMapEntry* e = ObjectMapBegin(); e != ObjectMapEnd() && !entry; ++e)
+  for (ObjectMapEntry* e = begin_; e != end_ && !entry; ++e)
     if (e->creator && IsEqualGUID(*e->clsid, clsid)) entry = e;
   if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
 

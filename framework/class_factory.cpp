@@ -1,6 +1,6 @@
 #include "class_factory.h"
 
-HRESULT STDMETHODCALLTYPE CComClassFactory::QueryInterface(REFIID iid, void** ppv) {
+HRESULT STDMETHODCALLTYPE CComClassFactory::QueryInterface(REFIID iid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IClassFactory)) return E_NOINTERFACE;
@@ -9,27 +9,27 @@ HRESULT STDMETHODCALLTYPE CComClassFactory::QueryInterface(REFIID iid, void** pp
   return S_OK;
 }
 
-ULONG STDMETHODCALLTYPE CComClassFactory::AddRef() {
+ULONG STDMETHODCALLTYPE CComClassFactory::AddRef() noexcept {
   LONG count = InterlockedIncrement(&refs_);
   if (count == 2) ZanModule().Lock();
   return static_cast<ULONG>(count);
 }
 
-ULONG STDMETHODCALLTYPE CComClassFactory::Release() {
+ULONG STDMETHODCALLTYPE CComClassFactory::Release() noexcept {
   LONG count = InterlockedDecrement(&refs_);
   if (count == 1) ZanModule().Unlock();
   if (count == 0) delete this;
   return static_cast<ULONG>(count);
 }
 
-HRESULT STDMETHODCALLTYPE CComClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ppv) {
+HRESULT STDMETHODCALLTYPE CComClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (outer && !IsEqualGUID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
   return creator_(outer, iid, ppv);
 }
 
-HRESULT STDMETHODCALLTYPE CComClassFactory::LockServer(BOOL lock) {
+HRESULT STDMETHODCALLTYPE CComClassFactory::LockServer(BOOL lock) noexcept {
   if (lock) {
     ZanModule().Lock();
   } else {

@@ -1,9 +1,13 @@
 // The object framework: an object root with a plain reference count and an
-// interface map, and the three forms an object lives in (stand-alone,
+// interface list, and the three forms an object lives in (stand-alone,
 // aggregated, and the contained inner part of an aggregate). A class T
 // derives from CComObjectRootEx<T> and its interfaces and declares
-//   static zan::InterfaceMap<T> Interfaces();
-// the first entry answers IUnknown. It may define FinalConstruct (a failure
+//   using Interfaces = zan::InterfaceList<I1, I2, ...>;
+// the first interface answers IUnknown. Each id comes from its interface's
+// type, and the pointer handed out is a static_cast to that type, so an id
+// cannot be paired with the wrong vtable. Earlier revisions of an interface
+// (IScript for IScript4) are listed by their own type: single inheritance
+// makes them the same vtable. T may define FinalConstruct (a failure
 // destroys the new object) and FinalRelease.
 #pragma once
 
@@ -15,28 +19,23 @@
 
 namespace zan {
 
-template <class T>
-struct InterfaceEntry {
-  const IID* iid;
-  void* (*cast)(T*);
+template <class First, class... Rest>
+struct InterfaceList {
+  // The interface of object that answers iid, or null.
+  template <class T>
+  static void* Find(T* object, REFIID iid) noexcept {
+    if (IsEqualGUID(iid, IidOf<IUnknown>())) return Identity(object);
+    void* found = nullptr;
+    ((found = IsEqualGUID(iid, IidOf<First>()) ? static_cast<First*>(object) : nullptr) || ... ||
+     (found = IsEqualGUID(iid, IidOf<Rest>()) ? static_cast<Rest*>(object) : nullptr));
+    return found;
+  }
+  // The IUnknown that stands for the object's identity.
+  template <class T>
+  static IUnknown* Identity(T* object) noexcept {
+    return static_cast<First*>(object);
+  }
 };
-
-template <class T>
-struct InterfaceMap {
-  const InterfaceEntry<T>* entries;
-  size_t count;
-};
-
-template <class T, size_t N>
-InterfaceMap<T> MakeInterfaceMap(const InterfaceEntry<T> (&entries)[N]) {
-  return {entries, N};
-}
-
-// The interface I of an object of class T.
-template <class T, class I>
-void* InterfaceOf(T* object) {
-  return static_cast<I*>(object);
-}
 
 }  // namespace zan
 
@@ -45,30 +44,31 @@ class CComObjectRootEx {
  public:
   virtual ~CComObjectRootEx() = default;
   HRESULT FinalConstruct() { return S_OK; }
-  void FinalRelease() {}
+  // Releases what the object holds while it is still whole; a class that
+  // holds objects which may call back does it here rather than in its
+  // destructor, where its IUnknown is already gone.
+  void FinalRelease() noexcept {}
 
   // Answers from the class's interface map; the reference goes through the
   // interface, so it reaches the outer object when aggregated.
-  HRESULT InternalQueryInterface(REFIID iid, void** ppv) {
+  HRESULT InternalQueryInterface(REFIID iid, void** ppv) noexcept {
     if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    const zan::InterfaceMap<T> map = T::Interfaces();
-    T* self = static_cast<T*>(this);
-    if (IsEqualGUID(iid, IID_IUnknown)) {
-      *ppv = map.entries[0].cast(self);
-    } else {
-      for (size_t i = 0; i < map.count && !*ppv; ++i)
-        if (IsEqualGUID(iid, *map.entries[i].iid)) *ppv = map.entries[i].cast(self);
-    }
+    *ppv = T::Interfaces::Find(static_cast<T*>(this), iid);
     if (!*ppv) return E_NOINTERFACE;
     static_cast<IUnknown*>(*ppv)->AddRef();
     return S_OK;
   }
 
  protected:
-  ULONG InternalAddRef() { return ++refs_; }
-  ULONG InternalRelease() { return --refs_; }
+  ULONG InternalAddRef() noexcept { return ++refs_; }
+  ULONG InternalRelease() noexcept { return --refs_; }
+  // Called on the final release, before destruction: a call that reaches
+  // the object while it releases what it holds (an AddRef and Release from
+  // a member's destructor) moves the count around this value and can never
+  // bring it to zero a second time.
+  void PinForDestruction() noexcept { refs_ = kDestructionPin; }
 
+  static constexpr ULONG kDestructionPin = 0x40000000;
   ULONG refs_ = 0;
 };
 
@@ -81,13 +81,16 @@ class CComObject final : public T {
     this->FinalRelease();
     ZanModule().Unlock();
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return this->InternalAddRef(); }
-  ULONG STDMETHODCALLTYPE Release() override {
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return this->InternalAddRef(); }
+  ULONG STDMETHODCALLTYPE Release() noexcept override {
     ULONG count = this->InternalRelease();
-    if (count == 0) delete this;
+    if (count == 0) {
+      this->PinForDestruction();
+      delete this;
+    }
     return count;
   }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) noexcept override {
     return this->InternalQueryInterface(iid, ppv);
   }
 };
@@ -98,9 +101,9 @@ template <class T>
 class CComContainedObject final : public T {
  public:
   explicit CComContainedObject(IUnknown* outer) : outer_(outer) {}
-  ULONG STDMETHODCALLTYPE AddRef() override { return outer_->AddRef(); }
-  ULONG STDMETHODCALLTYPE Release() override { return outer_->Release(); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return outer_->AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() noexcept override { return outer_->Release(); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) noexcept override {
     return outer_->QueryInterface(iid, ppv);
   }
 
@@ -121,15 +124,18 @@ class CComAggObject final : public IUnknown {
   CComAggObject(const CComAggObject&) = delete;
   CComAggObject& operator=(const CComAggObject&) = delete;
 
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() noexcept override {
     ULONG count = --refs_;
-    if (count == 0) delete this;
+    if (count == 0) {
+      refs_ = kDestructionPin;  // as CComObject::Release
+      delete this;
+    }
     return count;
   }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) noexcept override {
     if (!ppv) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown)) {
+    if (IsEqualGUID(iid, IidOf<IUnknown>())) {
       *ppv = static_cast<IUnknown*>(this);
       AddRef();
       return S_OK;
@@ -140,6 +146,7 @@ class CComAggObject final : public IUnknown {
   HRESULT FinalConstruct() { return contained_.FinalConstruct(); }
 
  private:
+  static constexpr ULONG kDestructionPin = 0x40000000;
   ULONG refs_ = 0;
   CComContainedObject<T> contained_;
 };
@@ -167,9 +174,8 @@ HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** ppv) noexcept {
   try {
     if (outer) return Construct(new (std::nothrow) CComAggObject<T>(outer), iid, ppv);
     return Construct(new (std::nothrow) CComObject<T>(), iid, ppv);
-  } catch (...) {
-    return HResultFromCaught();
   }
+  ZAN_CATCH_RETURN()
 }
 
 }  // namespace zan

@@ -14,11 +14,11 @@ class CComClassFactory final : public IClassFactory {
   CComClassFactory(const CComClassFactory&) = delete;
   CComClassFactory& operator=(const CComClassFactory&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** ppv) override;
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) noexcept override;
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+  ULONG STDMETHODCALLTYPE Release() noexcept override;
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** ppv) noexcept override;
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override;
 
  private:
   virtual ~CComClassFactory() = default;

@@ -1,0 +1,20 @@
+// The creatable classes, in the order they register, and the table that
+// serves their class objects.
+#include "object_map.h"
+
+#include "dictionary/zan_dictionary.h"
+#include "script/script.h"
+
+namespace {
+ObjectMapEntry g_objectMap[] = {
+    {&CLSID_ZanDictionary, &zan::CreateInstance<CZanDictionaryImpl>},
+    {&CLSID_Script, &zan::CreateInstance<CScript>},
+};
+
+// Built when the library loads (after the map above, in the same unit) and
+// torn down when it unloads; after that DllGetClassObject answers
+// E_UNEXPECTED.
+CClassObjectTable g_classObjects(g_objectMap);
+}  // namespace
+
+CClassObjectTable& ServerClassObjects() { return g_classObjects; }
