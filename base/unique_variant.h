@@ -41,4 +41,31 @@ class UniqueVariant {
   VARIANT v_;
 };
 
+// A VARIANT that owns a copy of text (VT_BSTR; a null text stays a null
+// string). E_OUTOFMEMORY when the copy cannot be made; out is then empty.
+inline HRESULT MakeVariantBstr(const OLECHAR* text, UniqueVariant* out) noexcept {
+  out->Clear();
+  BSTR copy = SysAllocString(text);
+  if (text && !copy) return E_OUTOFMEMORY;
+  V_VT(out->get()) = VT_BSTR;
+  V_BSTR(out->get()) = copy;
+  return S_OK;
+}
+
+// The same, raising E_OUTOFMEMORY.
+inline UniqueVariant MakeVariantBstr(const OLECHAR* text) {
+  UniqueVariant v;
+  ThrowIfFailed(MakeVariantBstr(text, &v));
+  return v;
+}
+
+// A string VARIANT that refers to a caller's BSTR without owning it: for
+// handing a string to an interface that takes VARIANT*. Never clear it.
+inline VARIANT VariantRefBstr(BSTR text) noexcept {
+  VARIANT v;
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = text;
+  return v;
+}
+
 }  // namespace zan

@@ -144,9 +144,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) noexcept {
   HRESULT hr = VariantCopyInd(key.get(), Key);
   if (FAILED(hr)) return hr;
   if (V_VT(key.get()) != VT_NULL) {
-    VARIANT probe;
-    V_VT(&probe) = VT_BSTR;
-    V_BSTR(&probe) = nullptr;
+    VARIANT probe = zan::VariantRefBstr(nullptr);
     HRESULT order = VarCmp(key.get(), &probe, LOCALE_USER_DEFAULT, 0);
     if (order != VARCMP_LT && order != VARCMP_EQ && order != VARCMP_GT) return S_OK;
   }
@@ -184,9 +182,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Clone(IUnknown** ppunk) noexcept {
     if (FAILED(hr)) return hr;
     if (V_VT(element.get()) != VT_BSTR) continue;
     // The key borrows the element's string; the element still owns it.
-    VARIANT key;
-    V_VT(&key) = VT_BSTR;
-    V_BSTR(&key) = V_BSTR(element.get());
+    VARIANT key = zan::VariantRefBstr(V_BSTR(element.get()));
     UniqueVariant value;
     hr = self->get_Item(&key, value.get());
     if (FAILED(hr)) return hr;

@@ -21,7 +21,7 @@ class CComClassFactory final : public IClassFactory {
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override;
 
  private:
-  virtual ~CComClassFactory() = default;
+  ~CComClassFactory() = default;  // only Release deletes
 
   LONG volatile refs_ = 1;
   Creator creator_;

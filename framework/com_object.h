@@ -117,7 +117,7 @@ template <class T>
 class CComAggObject final : public IUnknown {
  public:
   explicit CComAggObject(IUnknown* outer) : contained_(outer) { ZanModule().Lock(); }
-  virtual ~CComAggObject() {
+  ~CComAggObject() {
     contained_.FinalRelease();
     ZanModule().Unlock();
   }

@@ -6,7 +6,7 @@ CComTypeInfoHolder::~CComTypeInfoHolder() {
   if (ITypeInfo* info = info_.load()) info->Release();
 }
 
-HRESULT CComTypeInfoHolder::Load(LCID lcid) {
+HRESULT CComTypeInfoHolder::Load(LCID lcid) noexcept {
   if (info_.load()) return S_OK;
   ModuleCriticalSectionLock hold;
   if (info_.load()) return S_OK;
@@ -19,7 +19,7 @@ HRESULT CComTypeInfoHolder::Load(LCID lcid) {
   return hr;
 }
 
-HRESULT CComTypeInfoHolder::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
+HRESULT CComTypeInfoHolder::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept {
   if (!info) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
@@ -30,7 +30,7 @@ HRESULT CComTypeInfoHolder::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info)
   return S_OK;
 }
 
-HRESULT CComTypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
+HRESULT CComTypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) noexcept {
   HRESULT hr = Load(lcid);
   if (FAILED(hr)) return hr;
   return info_.load()->GetIDsOfNames(names, count, ids);
@@ -38,7 +38,7 @@ HRESULT CComTypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, L
 
 HRESULT CComTypeInfoHolder::Invoke(IDispatch* self, DISPID member, REFIID, LCID lcid, WORD flags,
                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                   UINT* argError) {
+                                   UINT* argError) noexcept {
   HRESULT hr = Load(lcid);
   if (FAILED(hr)) return hr;
   return info_.load()->Invoke(self, member, flags, params, result, exception, argError);

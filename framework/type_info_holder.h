@@ -15,13 +15,13 @@ class CComTypeInfoHolder {
   CComTypeInfoHolder(const CComTypeInfoHolder&) = delete;
   CComTypeInfoHolder& operator=(const CComTypeInfoHolder&) = delete;
 
-  HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info);
-  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids);
+  HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept;
+  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) noexcept;
   HRESULT Invoke(IDispatch* self, DISPID member, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                 VARIANT* result, EXCEPINFO* exception, UINT* argError);
+                 VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept;
 
  private:
-  HRESULT Load(LCID lcid);
+  HRESULT Load(LCID lcid) noexcept;
 
   const IID& iid_;
   const GUID& libid_;

@@ -2,14 +2,9 @@
 // operations that arrive with later parts of the document.
 #include "script.h"
 
-#include "script_keys.h"
-
 HRESULT CScript::FinalConstruct() {
-  try {
-    savedKeyExclusions_.insert(kWithIdKey);
-  }
-  ZAN_CATCH_RETURN()
-  return CLSIDFromProgID(OLESTR("Scripting.Dictionary"), &dictionaryClsid_);
+  CLSID dictionary;
+  return CLSIDFromProgID(OLESTR("Scripting.Dictionary"), &dictionary);
 }
 
 HRESULT STDMETHODCALLTYPE CScript::SetNoDirty() noexcept {

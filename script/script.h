@@ -3,11 +3,10 @@
 // key. Hosts reach it through IScript to IScript4 (one vtable).
 #pragma once
 
-#include <set>
-
 #include "ZanScript_h.h"
 #include "base/unique_variant.h"
 #include "line_array.h"
+#include "textio/file_encoding.h"
 #include "framework/com_object.h"
 
 class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersistFile {
@@ -57,13 +56,10 @@ class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersi
   HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) noexcept override;
 
  private:
-  struct KeyOrder {
-    bool operator()(const WString& a, const WString& b) const { return a < b; }
-  };
-
   // 0 <= index <= Size.
   bool IsValidPosition(LONG index) const { return index >= 0 && index <= lines_.size(); }
-  // Inserts a new line holding text under the source key.
+  // Inserts a new line holding text under the source key; raises
+  // E_OUTOFMEMORY.
   HRESULT InsertTextLine(LONG index, const OLECHAR* text);
   // The line at index as a dictionary: null for the end position, a null
   // line, or one that is not a dictionary.
@@ -73,11 +69,7 @@ class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersi
   // own failure.
   HRESULT FindLineInfo(LONG index, BSTR name, Scripting::IDictionary** line, zan::UniqueVariant* key) const;
 
-  LONG currentLine_ = -1;
   CLineArray lines_;
-  WString currentFileName_;
   bool dirty_ = false;
-  CLSID dictionaryClsid_ = {};
-  LONG saveEncoding_ = 2;  // FE_UTF8
-  std::set<WString, KeyOrder> savedKeyExclusions_;
+  LONG saveEncoding_ = FE_UTF8;
 };

@@ -6,26 +6,6 @@
 #include "dictionary/zan_dictionary.h"
 #include "script.h"
 
-namespace {
-
-// A string variant that refers to a caller's BSTR without owning it.
-VARIANT Borrowed(BSTR text) {
-  VARIANT v;
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = text;
-  return v;
-}
-
-// A string variant holding a copy of key up to its first NUL; a null key
-// stays null, for the dictionary to judge.
-HRESULT KeyCopy(BSTR key, zan::UniqueVariant* out) {
-  V_VT(out->get()) = VT_BSTR;
-  V_BSTR(out->get()) = SysAllocString(key);
-  return (key && !V_BSTR(out->get())) ? E_OUTOFMEMORY : S_OK;
-}
-
-}  // namespace
-
 HRESULT CScript::LineDictionary(LONG index, Scripting::IDictionary** out) const {
   *out = nullptr;
   if (!IsValidPosition(index) || index == lines_.size()) return E_FAIL;
@@ -52,8 +32,8 @@ HRESULT STDMETHODCALLTYPE CScript::SetLineInfoBSTR(LONG lIndex, BSTR bstrInfo, B
   } else if (FAILED(LineDictionary(lIndex, line.put()))) {
     return E_FAIL;
   }
-  VARIANT key = Borrowed(bstrInfo);
-  VARIANT value = Borrowed(bstrVal);
+  VARIANT key = zan::VariantRefBstr(bstrInfo);
+  VARIANT value = zan::VariantRefBstr(bstrVal);
   VARIANT_BOOL exists = VARIANT_FALSE;
   HRESULT hr = line->Exists(&key, &exists);
   if (FAILED(hr)) return hr;
@@ -67,7 +47,9 @@ HRESULT STDMETHODCALLTYPE CScript::SetLineInfoBSTR(LONG lIndex, BSTR bstrInfo, B
 HRESULT CScript::FindLineInfo(LONG index, BSTR name, Scripting::IDictionary** line, zan::UniqueVariant* key) const {
   zan::ComPtr<Scripting::IDictionary> dictionary;
   if (FAILED(LineDictionary(index, dictionary.put()))) return E_FAIL;
-  if (FAILED(KeyCopy(name, key))) return E_FAIL;
+  // A copy up to the first NUL; a null key stays null, for the dictionary
+  // to judge.
+  if (FAILED(zan::MakeVariantBstr(name, key))) return E_FAIL;
   VARIANT_BOOL exists = VARIANT_FALSE;
   HRESULT hr = dictionary->Exists(key->get(), &exists);
   if (FAILED(hr)) return hr;

@@ -2,6 +2,7 @@
 // appending text as lines.
 #include "base/com_ptr.h"
 #include "base/unique_bstr.h"
+#include "base/unique_variant.h"
 #include "dictionary/zan_dictionary.h"
 #include "line_splitter.h"
 #include "script.h"
@@ -83,14 +84,9 @@ HRESULT CScript::InsertTextLine(LONG index, const OLECHAR* text) {
   if (!IsValidPosition(index)) return E_FAIL;
   zan::ComPtr<Scripting::IDictionary> line;
   if (FAILED(CreateLineDictionary(line.put()))) return E_FAIL;
-  VARIANT key, value;
-  V_VT(&key) = VT_BSTR;
-  V_BSTR(&key) = SysAllocString(kSourceKey);
-  V_VT(&value) = VT_BSTR;
-  V_BSTR(&value) = SysAllocString(text);
-  HRESULT stored = (V_BSTR(&key) && V_BSTR(&value)) ? line->Add(&key, &value) : E_OUTOFMEMORY;
-  VariantClear(&key);
-  VariantClear(&value);
+  zan::UniqueVariant key = zan::MakeVariantBstr(kSourceKey);
+  zan::UniqueVariant value = zan::MakeVariantBstr(text);
+  HRESULT stored = line->Add(key.get(), value.get());
   // A line whose text could not be stored is still inserted, as a line
   // without text; only memory exhaustion stops the insertion.
   if (stored == E_OUTOFMEMORY) return E_OUTOFMEMORY;

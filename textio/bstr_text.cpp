@@ -1,10 +1,14 @@
 #include "bstr_text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdarg>
 #include <vector>
 
 namespace {
+
+// The longest text a BSTR can hold: its byte length is a 32-bit count.
+constexpr uint64_t kMaxBstrUnits = 0x3FFFFFF0u;
 
 zan::UniqueBstr CopyBytes(BSTR s) {
   if (!s) return zan::UniqueBstr();
@@ -103,8 +107,12 @@ int CBstrText::Replace(const OLECHAR* oldText, const OLECHAR* newText) {
     }
   }
   if (hits.empty()) return 0;
-  const size_t resultLen = length - hits.size() * oldLen + hits.size() * newLen;
-  if (resultLen > 0x3FFFFFF0u) zan::ThrowHr(E_OUTOFMEMORY);
+  // In 64 bits: on a 32-bit target hits * newLen wraps in size_t long before
+  // a result that large could be allocated.
+  const uint64_t hitCount = hits.size();
+  const uint64_t resultLen64 = uint64_t{length} - hitCount * oldLen + hitCount * newLen;
+  if (resultLen64 > kMaxBstrUnits) zan::ThrowHr(E_OUTOFMEMORY);
+  const size_t resultLen = static_cast<size_t>(resultLen64);
   zan::UniqueBstr result(SysAllocStringLen(nullptr, static_cast<UINT>(resultLen)));
   if (!result.get()) zan::ThrowHr(E_OUTOFMEMORY);
   OLECHAR* out = result.get();

@@ -116,7 +116,13 @@ HRESULT StoreElement(SAFEARRAY* psa, void* e, void* pv) {
 }
 
 HRESULT LoadElement(SAFEARRAY* psa, const void* e, void* pv) {
-  if (psa->fFeatures & FADF_VARIANT) return VariantCopy(static_cast<VARIANT*>(pv), static_cast<const VARIANT*>(e));
+  if (psa->fFeatures & FADF_VARIANT) {
+    // The destination is an out parameter: the runtime overwrites it without
+    // reading (or clearing) what it held, which may be uninitialised.
+    auto* out = static_cast<VARIANT*>(pv);
+    VariantInit(out);
+    return VariantCopy(out, static_cast<const VARIANT*>(e));
+  }
   if (psa->fFeatures & FADF_BSTR) {
     BSTR src = *static_cast<const BSTR*>(e);
     BSTR copy = nullptr;
