@@ -34,6 +34,8 @@ class UniqueBstr {
     if (owned != s_) SysFreeString(s_);
     s_ = owned;
   }
+  // For in-out parameters (SysReAllocString): the string stays.
+  BSTR* addressof() noexcept { return &s_; }
   // For out parameters: frees the current string first.
   BSTR* put() noexcept {
     reset();

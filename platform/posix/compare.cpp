@@ -78,13 +78,12 @@ HRESULT CompareSpecials(const std::vector<Special>& a, const std::vector<Special
   return a.size() < b.size() ? VARCMP_LT : a.size() > b.size() ? VARCMP_GT : VARCMP_EQ;
 }
 
-constexpr ULONG kNormIgnoreCase = 0x00000001;
 
 HRESULT Collate(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb, ULONG flags) {
   UCollator* collator = Collator();
   if (!collator) return E_OUTOFMEMORY;
   UCollationResult r;
-  if (flags & kNormIgnoreCase) {
+  if (flags & NORM_IGNORECASE) {
     // A private clone keeps the shared collator's strength untouched.
     UErrorCode status = U_ZERO_ERROR;
     UCollator* clone = ucol_clone(collator, &status);

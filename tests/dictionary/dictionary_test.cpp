@@ -1,35 +1,36 @@
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/module_fixture.h"
 
+using zan::ComPtr;
+using zan::UniqueBstr;
+using zan::UniqueVariant;
 using zantest::CountingObject;
+using zantest::Long;
 using zantest::Narrow;
-using zantest::SetLong;
-using zantest::SetString;
-using zantest::Variant;
+using zantest::String;
 
 namespace {
 
 class DictionaryTest : public zantest::ModuleTest {
  protected:
-  void SetUp() override { ASSERT_HR(S_OK, Create(CLSID_ZanDictionary, Scripting::IID_IDictionary, &dict_)); }
+  void SetUp() override { ASSERT_HR(S_OK, Create(CLSID_ZanDictionary, &dict_)); }
   void TearDown() override {
-    if (dict_) dict_->Release();
+    dict_.Reset();
     ModuleTest::TearDown();
   }
 
   HRESULT Add(const WCHAR* key, LONG value) {
-    Variant k, v;
-    SetString(k, key);
-    SetLong(v, value);
+    UniqueVariant k = String(key), v = Long(value);
     return dict_->Add(k.get(), v.get());
   }
 
   // The strings of a Keys or Items array, numbers shown in decimal.
   std::vector<std::string> Texts(bool keys, Scripting::IDictionary* d = nullptr) {
-    d = d ? d : dict_;
-    Variant array;
+    d = d ? d : dict_.get();
+    UniqueVariant array;
     EXPECT_HR(S_OK, keys ? d->Keys(array.get()) : d->Items(array.get()));
     EXPECT_EQ(VT_ARRAY | VT_VARIANT, V_VT(array.get()));
     std::vector<std::string> out;
@@ -38,7 +39,7 @@ class DictionaryTest : public zantest::ModuleTest {
     SafeArrayGetUBound(V_ARRAY(array.get()), 1, &upper);
     EXPECT_EQ(0, lower);
     for (LONG i = lower; i <= upper; ++i) {
-      Variant e;
+      UniqueVariant e;
       SafeArrayGetElement(V_ARRAY(array.get()), &i, e.get());
       if (V_VT(e.get()) == VT_BSTR) out.push_back(Narrow(V_BSTR(e.get())));
       else if (V_VT(e.get()) == VT_I4) out.push_back(std::to_string(V_I4(e.get())));
@@ -49,11 +50,24 @@ class DictionaryTest : public zantest::ModuleTest {
 
   LONG Count(Scripting::IDictionary* d = nullptr) {
     LONG n = -1;
-    EXPECT_HR(S_OK, (d ? d : dict_)->get_Count(&n));
+    EXPECT_HR(S_OK, (d ? d : dict_.get())->get_Count(&n));
     return n;
   }
 
-  Scripting::IDictionary* dict_ = nullptr;
+  // The dictionary's copy of what Clone makes of it.
+  ComPtr<Scripting::IDictionary> Cloned() {
+    ComPtr<IKBCloneable> cloneable;
+    EXPECT_HR(S_OK, dict_.As(IidOf<IKBCloneable>(), &cloneable));
+    ComPtr<IUnknown> cloned;
+    EXPECT_HR(S_OK, cloneable->Clone(cloned.put()));
+    ComPtr<Scripting::IDictionary> copy;
+    if (cloned) {
+      EXPECT_HR(S_OK, cloned.As(Scripting::IID_IDictionary, &copy));
+    }
+    return copy;
+  }
+
+  ComPtr<Scripting::IDictionary> dict_;
 };
 
 using Strings = std::vector<std::string>;
@@ -72,12 +86,12 @@ TEST_F(DictionaryTest, OrderIsCaseSensitiveLocaleCollation) {
   for (const WCHAR* key : {OLESTR("b"), OLESTR("B"), OLESTR("\u00e9"), OLESTR("a"), OLESTR("f"), OLESTR("A")})
     ASSERT_HR(S_OK, Add(key, 0));
   EXPECT_EQ((Strings{"a", "A", "b", "B", "\\u00E9", "f"}), Texts(true));
-  Variant k;
+  UniqueVariant k;
   VARIANT_BOOL exists = VARIANT_TRUE;
-  SetString(k, OLESTR("Key"));
-  Variant v;
+  k = String(OLESTR("Key"));
+  UniqueVariant v;
   ASSERT_HR(S_OK, dict_->Add(k.get(), v.get()));
-  SetString(k, OLESTR("key"));
+  k = String(OLESTR("key"));
   EXPECT_HR(S_OK, dict_->Exists(k.get(), &exists));
   EXPECT_EQ(VARIANT_FALSE, exists);
   EXPECT_HR(S_OK, dict_->Add(k.get(), v.get()));
@@ -87,18 +101,18 @@ TEST_F(DictionaryTest, OrderIsCaseSensitiveLocaleCollation) {
 TEST_F(DictionaryTest, StatusValuesForMissingAndDuplicateKeys) {
   ASSERT_HR(S_OK, Add(OLESTR("k"), 1));
   EXPECT_HR(5010, Add(OLESTR("k"), 2));
-  Variant k, out;
-  SetString(k, OLESTR("k"));
+  UniqueVariant k, out;
+  k = String(OLESTR("k"));
   ASSERT_HR(S_OK, dict_->get_Item(k.get(), out.get()));
   EXPECT_EQ(1, V_I4(out.get()));
 
-  Variant replacement;
-  SetLong(replacement, 9);
+  UniqueVariant replacement;
+  replacement = Long(9);
   EXPECT_HR(S_OK, dict_->put_Item(k.get(), replacement.get()));
   ASSERT_HR(S_OK, dict_->get_Item(k.get(), out.get()));
   EXPECT_EQ(9, V_I4(out.get()));
 
-  SetString(k, OLESTR("missing"));
+  k = String(OLESTR("missing"));
   VARIANT untouched;
   V_VT(&untouched) = VT_I2;
   V_I2(&untouched) = 77;
@@ -107,25 +121,25 @@ TEST_F(DictionaryTest, StatusValuesForMissingAndDuplicateKeys) {
   EXPECT_EQ(77, V_I2(&untouched));
   EXPECT_EQ(1, Count());
 
-  Variant fresh;
-  SetLong(fresh, 4);
+  UniqueVariant fresh;
+  fresh = Long(4);
   EXPECT_HR(S_OK, dict_->put_Item(k.get(), fresh.get()));
   EXPECT_EQ(2, Count());
 }
 
 TEST_F(DictionaryTest, OnlyNonNullStringKeysAreAccepted) {
-  Variant value;
+  UniqueVariant value;
   VARIANT_BOOL exists;
-  Variant i4;
-  SetLong(i4, 1);
-  BSTR target = SysAllocString(OLESTR("x"));
-  Variant byRef;
+  UniqueVariant i4;
+  i4 = Long(1);
+  UniqueBstr target(SysAllocString(OLESTR("x")));
+  UniqueVariant byRef;
   V_VT(byRef.get()) = VT_BSTR | VT_BYREF;
-  V_BSTRREF(byRef.get()) = &target;
-  Variant nullString;
+  V_BSTRREF(byRef.get()) = target.addressof();
+  UniqueVariant nullString;
   V_VT(nullString.get()) = VT_BSTR;
   V_BSTR(nullString.get()) = nullptr;
-  for (Variant* key : {&i4, &byRef, &nullString}) {
+  for (UniqueVariant* key : {&i4, &byRef, &nullString}) {
     SCOPED_TRACE(V_VT(key->get()));
     EXPECT_HR(E_INVALIDARG, dict_->Add(key->get(), value.get()));
     EXPECT_HR(E_INVALIDARG, dict_->put_Item(key->get(), value.get()));
@@ -133,9 +147,8 @@ TEST_F(DictionaryTest, OnlyNonNullStringKeysAreAccepted) {
     EXPECT_HR(E_INVALIDARG, dict_->Exists(key->get(), &exists));
   }
   V_VT(byRef.get()) = VT_EMPTY;
-  SysFreeString(target);
-  Variant empty;
-  SetString(empty, OLESTR(""));
+  UniqueVariant empty;
+  empty = String(OLESTR(""));
   EXPECT_HR(S_OK, dict_->Add(empty.get(), value.get()));
   EXPECT_HR(E_POINTER, dict_->Add(nullptr, value.get()));
   EXPECT_HR(E_POINTER, dict_->Add(empty.get(), nullptr));
@@ -147,32 +160,31 @@ TEST_F(DictionaryTest, OnlyNonNullStringKeysAreAccepted) {
 TEST_F(DictionaryTest, RemoveMissingNullAndReferenceKeys) {
   ASSERT_HR(S_OK, Add(OLESTR("a"), 1));
   ASSERT_HR(S_OK, Add(OLESTR("b"), 2));
-  Variant k;
-  SetString(k, OLESTR("zz"));
+  UniqueVariant k;
+  k = String(OLESTR("zz"));
   EXPECT_HR(S_OK, dict_->Remove(k.get()));
   EXPECT_EQ(2, Count());
-  SetLong(k, 1);
+  k = Long(1);
   EXPECT_HR(S_OK, dict_->Remove(k.get()));  // no number equals a string
   EXPECT_EQ(2, Count());
   // A by-reference key is compared by what it points at.
-  BSTR target = SysAllocString(OLESTR("a"));
-  Variant byRef;
+  UniqueBstr target(SysAllocString(OLESTR("a")));
+  UniqueVariant byRef;
   V_VT(byRef.get()) = VT_BSTR | VT_BYREF;
-  V_BSTRREF(byRef.get()) = &target;
+  V_BSTRREF(byRef.get()) = target.addressof();
   EXPECT_HR(S_OK, dict_->Remove(byRef.get()));
   EXPECT_EQ((Strings{"b"}), Texts(true));
   V_VT(byRef.get()) = VT_EMPTY;
-  SysFreeString(target);
   // A key that cannot be compared with strings removes nothing.
   CountingObject object;
-  Variant objectKey;
+  UniqueVariant objectKey;
   V_VT(objectKey.get()) = VT_DISPATCH;
   V_DISPATCH(objectKey.get()) = &object;
   object.AddRef();
   EXPECT_HR(S_OK, dict_->Remove(objectKey.get()));
   EXPECT_EQ(1, Count());
 
-  VariantClear(k.get());
+  k.Clear();
   V_VT(k.get()) = VT_NULL;
   ASSERT_HR(S_OK, Add(OLESTR("c"), 3));
   EXPECT_HR(S_OK, dict_->Remove(k.get()));
@@ -189,26 +201,26 @@ TEST_F(DictionaryTest, EmptyArraysHaveNoElements) {
 
 TEST_F(DictionaryTest, ObjectValuesAreSharedNotCopied) {
   CountingObject object;
-  Variant k, v;
-  SetString(k, OLESTR("obj"));
+  UniqueVariant k, v;
+  k = String(OLESTR("obj"));
   V_VT(v.get()) = VT_DISPATCH;
   V_DISPATCH(v.get()) = &object;
   object.AddRef();
   ASSERT_HR(S_OK, dict_->Add(k.get(), v.get()));
-  EXPECT_EQ(3u, object.refs);
+  EXPECT_REFS(&object, 3);
   {
-    Variant out;
+    UniqueVariant out;
     ASSERT_HR(S_OK, dict_->get_Item(k.get(), out.get()));
     EXPECT_EQ(&object, V_DISPATCH(out.get()));
-    EXPECT_EQ(4u, object.refs);
+    EXPECT_REFS(&object, 4);
   }
   EXPECT_HR(S_OK, dict_->RemoveAll());
-  EXPECT_EQ(2u, object.refs);
+  EXPECT_REFS(&object, 2);
 }
 
 TEST_F(DictionaryTest, UncopyableValueIsRefusedAndMapStaysIntact) {
-  Variant k, bad;
-  SetString(k, OLESTR("k"));
+  UniqueVariant k, bad;
+  k = String(OLESTR("k"));
   V_VT(bad.get()) = 0x0FFF;
   EXPECT_HR(DISP_E_BADVARTYPE, dict_->put_Item(k.get(), bad.get()));
   EXPECT_EQ(0, Count());
@@ -219,46 +231,34 @@ TEST_F(DictionaryTest, CloneIsIndependentButSharesObjects) {
   CountingObject object;
   ASSERT_HR(S_OK, Add(OLESTR("b"), 1));
   ASSERT_HR(S_OK, Add(OLESTR("a"), 2));
-  Variant k, v;
-  SetString(k, OLESTR("o"));
+  UniqueVariant k, v;
+  k = String(OLESTR("o"));
   V_VT(v.get()) = VT_UNKNOWN;
   V_UNKNOWN(v.get()) = &object;
   object.AddRef();
   ASSERT_HR(S_OK, dict_->Add(k.get(), v.get()));
 
-  IKBCloneable* cloneable = nullptr;
-  ASSERT_HR(S_OK, dict_->QueryInterface(IID_IKBCloneable, reinterpret_cast<void**>(&cloneable)));
-  IUnknown* cloned = nullptr;
-  ASSERT_HR(S_OK, cloneable->Clone(&cloned));
-  cloneable->Release();
-  Scripting::IDictionary* copy = nullptr;
-  ASSERT_HR(S_OK, cloned->QueryInterface(Scripting::IID_IDictionary, reinterpret_cast<void**>(&copy)));
-  cloned->Release();
+  ComPtr<Scripting::IDictionary> copy = Cloned();
+  ASSERT_TRUE(copy);
 
-  EXPECT_EQ(Texts(true), Texts(true, copy));
-  EXPECT_EQ(4u, object.refs);  // source, clone, and the two local holders
-  Variant a;
-  SetString(a, OLESTR("a"));
+  EXPECT_EQ(Texts(true), Texts(true, copy.get()));
+  EXPECT_REFS(&object, 4);  // source, clone, and the two local holders
+  UniqueVariant a = String(OLESTR("a"));
   EXPECT_HR(S_OK, copy->Remove(a.get()));
-  EXPECT_EQ(2, Count(copy));
+  EXPECT_EQ(2, Count(copy.get()));
   EXPECT_EQ(3, Count());
-  copy->Release();
-  EXPECT_EQ(3u, object.refs);
+  copy.Reset();
+  EXPECT_REFS(&object, 3);
   EXPECT_HR(S_OK, dict_->RemoveAll());
 }
 
 TEST_F(DictionaryTest, CloneOfEmptyIsEmpty) {
-  IKBCloneable* cloneable = nullptr;
-  ASSERT_HR(S_OK, dict_->QueryInterface(IID_IKBCloneable, reinterpret_cast<void**>(&cloneable)));
-  IUnknown* cloned = nullptr;
-  ASSERT_HR(S_OK, cloneable->Clone(&cloned));
+  ComPtr<Scripting::IDictionary> copy = Cloned();
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(0, Count(copy.get()));
+  ComPtr<IKBCloneable> cloneable;
+  ASSERT_HR(S_OK, dict_.As(IidOf<IKBCloneable>(), &cloneable));
   EXPECT_HR(E_POINTER, cloneable->Clone(nullptr));
-  cloneable->Release();
-  Scripting::IDictionary* copy = nullptr;
-  ASSERT_HR(S_OK, cloned->QueryInterface(Scripting::IID_IDictionary, reinterpret_cast<void**>(&copy)));
-  cloned->Release();
-  EXPECT_EQ(0, Count(copy));
-  copy->Release();
 }
 
 TEST_F(DictionaryTest, UnimplementedOperationsLookAtNothing) {
@@ -275,21 +275,73 @@ TEST_F(DictionaryTest, DispatchCountsOneTypeInfoButHasNoDescription) {
   EXPECT_HR(S_OK, dict_->GetTypeInfoCount(&count));
   EXPECT_EQ(1u, count);
   EXPECT_HR(E_POINTER, dict_->GetTypeInfoCount(nullptr));
-  ITypeInfo* info = nullptr;
-  EXPECT_TRUE(FAILED(dict_->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)));
-  EXPECT_EQ(nullptr, info);
+  ComPtr<ITypeInfo> info;
+  EXPECT_TRUE(FAILED(dict_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())));
+  EXPECT_FALSE(info);
 }
 
 TEST_F(DictionaryTest, InterfaceMap) {
-  IUnknown* unknown = nullptr;
-  IDispatch* dispatch = nullptr;
-  ASSERT_HR(S_OK, dict_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
-  ASSERT_HR(S_OK, dict_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)));
-  EXPECT_EQ(static_cast<IUnknown*>(dict_), unknown);
-  EXPECT_EQ(static_cast<IDispatch*>(dict_), dispatch);
-  unknown->Release();
-  dispatch->Release();
+  ComPtr<IUnknown> unknown;
+  ComPtr<IDispatch> dispatch;
+  ASSERT_HR(S_OK, dict_.As(IID_IUnknown, &unknown));
+  ASSERT_HR(S_OK, dict_.As(IID_IDispatch, &dispatch));
+  EXPECT_EQ(static_cast<IUnknown*>(dict_.get()), unknown.get());
+  EXPECT_EQ(static_cast<IDispatch*>(dict_.get()), dispatch.get());
+  EXPECT_REFS(dict_, 3);
   void* other = reinterpret_cast<void*>(1);
   EXPECT_HR(E_NOINTERFACE, dict_->QueryInterface(IID_IPersistFile, &other));
   EXPECT_EQ(nullptr, other);
+}
+
+// get_Item's VARIANT is an out parameter: an object the caller left in it
+// is not the dictionary's to release.
+TEST_F(DictionaryTest, GetItemOverwritesItsOutVariantUnread) {
+  ASSERT_HR(S_OK, Add(OLESTR("k"), 5));
+  UniqueVariant k = String(OLESTR("k"));
+  CountingObject object;
+  VARIANT out;
+  V_VT(&out) = VT_DISPATCH;
+  V_DISPATCH(&out) = &object;
+  ASSERT_HR(S_OK, dict_->get_Item(k.get(), &out));
+  EXPECT_EQ(VT_I4, V_VT(&out));
+  EXPECT_EQ(5, V_I4(&out));
+  EXPECT_REFS(&object, 1);
+}
+
+namespace {
+
+// A value that calls back into the dictionary holding it when the
+// dictionary releases it, as host objects may.
+class CallbackValue : public CountingObject {
+ public:
+  Scripting::IDictionary* holder = nullptr;
+  LONG countSeen = -1;
+  ULONG STDMETHODCALLTYPE Release() override {
+    if (holder && refs == 2) {
+      Scripting::IDictionary* dying = std::exchange(holder, nullptr);
+      dying->AddRef();
+      dying->get_Count(&countSeen);
+      dying->Release();
+    }
+    return CountingObject::Release();
+  }
+};
+
+}  // namespace
+
+TEST_F(DictionaryTest, ValueThatCallsBackWhileTheDictionaryDies) {
+  CallbackValue value;
+  UniqueVariant k = String(OLESTR("v"));
+  UniqueVariant v;
+  V_VT(v.get()) = VT_DISPATCH;
+  V_DISPATCH(v.get()) = &value;
+  value.AddRef();
+  ASSERT_HR(S_OK, dict_->Add(k.get(), v.get()));
+  v.Clear();
+  ASSERT_HR(S_OK, Add(OLESTR("w"), 1));
+  value.holder = dict_.get();
+  dict_.Reset();  // the last reference: the value's callback must be harmless
+  EXPECT_EQ(nullptr, value.holder);
+  EXPECT_EQ(0, value.countSeen);  // the dying dictionary is already empty
+  EXPECT_REFS(&value, 1);
 }

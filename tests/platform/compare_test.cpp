@@ -3,15 +3,15 @@
 
 #include "support/hresult.h"
 
-using zantest::Bstr;
+using zan::UniqueBstr;
 using zantest::Narrow;
-using zantest::Variant;
+using zan::UniqueVariant;
 
 namespace {
 
-HRESULT Cmp(const WCHAR* a, const WCHAR* b) {
-  Bstr x(a), y(b);
-  return VarBstrCmp(x.get(), y.get(), LOCALE_USER_DEFAULT, 0);
+HRESULT Cmp(const WCHAR* a, const WCHAR* b, ULONG flags = 0) {
+  UniqueBstr x(SysAllocString(a)), y(SysAllocString(b));
+  return VarBstrCmp(x.get(), y.get(), LOCALE_USER_DEFAULT, flags);
 }
 
 }  // namespace
@@ -24,12 +24,20 @@ TEST(VarBstrCmp, CaseSensitiveAndLowerFirst) {
   EXPECT_HR(VARCMP_LT, Cmp(OLESTR("b"), OLESTR("B")));
 }
 
+TEST(VarBstrCmp, IgnoreCaseStillComparesAccents) {
+  EXPECT_HR(VARCMP_EQ, Cmp(OLESTR("Key"), OLESTR("kEY"), NORM_IGNORECASE));
+  EXPECT_HR(VARCMP_LT, Cmp(OLESTR("abc"), OLESTR("ABD"), NORM_IGNORECASE));
+  EXPECT_HR(VARCMP_LT, Cmp(OLESTR("e"), OLESTR("\u00C9"), NORM_IGNORECASE));
+  EXPECT_HR(VARCMP_GT, Cmp(OLESTR("\u00E9"), OLESTR("E"), NORM_IGNORECASE));
+  EXPECT_HR(VARCMP_EQ, Cmp(OLESTR("\u00E9"), OLESTR("\u00C9"), NORM_IGNORECASE));
+}
+
 TEST(VarBstrCmp, NullAndEmptyAreEqual) {
-  Bstr empty(OLESTR(""));
+  UniqueBstr empty(SysAllocString(OLESTR("")));
   EXPECT_HR(VARCMP_EQ, VarBstrCmp(nullptr, nullptr, LOCALE_USER_DEFAULT, 0));
   EXPECT_HR(VARCMP_EQ, VarBstrCmp(nullptr, empty.get(), LOCALE_USER_DEFAULT, 0));
   EXPECT_HR(VARCMP_EQ, VarBstrCmp(empty.get(), nullptr, LOCALE_USER_DEFAULT, 0));
-  Bstr a(OLESTR("a"));
+  UniqueBstr a(SysAllocString(OLESTR("a")));
   EXPECT_HR(VARCMP_LT, VarBstrCmp(nullptr, a.get(), LOCALE_USER_DEFAULT, 0));
   EXPECT_HR(VARCMP_GT, VarBstrCmp(a.get(), nullptr, LOCALE_USER_DEFAULT, 0));
 }
@@ -67,7 +75,7 @@ void ExpectRuntimeOrder(const std::vector<WString>& expected, size_t rotation) {
   std::vector<WString> sorted(expected.rbegin(), expected.rend());
   std::rotate(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(rotation), sorted.end());
   std::stable_sort(sorted.begin(), sorted.end(), [](const WString& a, const WString& b) {
-    Bstr x(a.data(), static_cast<UINT>(a.size())), y(b.data(), static_cast<UINT>(b.size()));
+    UniqueBstr x(SysAllocStringLen(a.data(), static_cast<UINT>(a.size()))), y(SysAllocStringLen(b.data(), static_cast<UINT>(b.size())));
     return VarBstrCmp(x.get(), y.get(), LOCALE_USER_DEFAULT, 0) == VARCMP_LT;
   });
   std::string got;
@@ -104,19 +112,19 @@ namespace {
 
 HRESULT VarCmpOf(VARIANT* a, VARIANT* b) { return VarCmp(a, b, LOCALE_USER_DEFAULT, 0); }
 
-void SetBstr(Variant& v, const WCHAR* s) {
+void SetBstr(UniqueVariant& v, const WCHAR* s) {
   VariantClear(v.get());
   V_VT(v.get()) = VT_BSTR;
   V_BSTR(v.get()) = SysAllocString(s);
 }
 
-void SetI4(Variant& v, LONG n) {
+void SetI4(UniqueVariant& v, LONG n) {
   VariantClear(v.get());
   V_VT(v.get()) = VT_I4;
   V_I4(v.get()) = n;
 }
 
-void SetR8(Variant& v, double d) {
+void SetR8(UniqueVariant& v, double d) {
   VariantClear(v.get());
   V_VT(v.get()) = VT_R8;
   V_R8(v.get()) = d;
@@ -125,20 +133,20 @@ void SetR8(Variant& v, double d) {
 }  // namespace
 
 TEST(VarCmp, NullOnEitherSideAnswersNull) {
-  Variant null, s, n;
+  UniqueVariant null, s, n;
   V_VT(null.get()) = VT_NULL;
   SetBstr(s, OLESTR("a"));
   SetI4(n, 1);
   EXPECT_HR(VARCMP_NULL, VarCmpOf(null.get(), s.get()));
   EXPECT_HR(VARCMP_NULL, VarCmpOf(s.get(), null.get()));
   EXPECT_HR(VARCMP_NULL, VarCmpOf(null.get(), n.get()));
-  Variant null2;
+  UniqueVariant null2;
   V_VT(null2.get()) = VT_NULL;
   EXPECT_HR(VARCMP_NULL, VarCmpOf(null.get(), null2.get()));
 }
 
 TEST(VarCmp, StringsCompareAsVarBstrCmp) {
-  Variant a, b;
+  UniqueVariant a, b;
   SetBstr(a, OLESTR("b"));
   SetBstr(b, OLESTR("a"));
   EXPECT_HR(VARCMP_GT, VarCmpOf(a.get(), b.get()));
@@ -149,7 +157,7 @@ TEST(VarCmp, StringsCompareAsVarBstrCmp) {
 }
 
 TEST(VarCmp, NumbersCompareByValueAcrossTypes) {
-  Variant a, b;
+  UniqueVariant a, b;
   SetI4(a, 2);
   SetR8(b, 2.5);
   EXPECT_HR(VARCMP_LT, VarCmpOf(a.get(), b.get()));
@@ -164,7 +172,7 @@ TEST(VarCmp, NumbersCompareByValueAcrossTypes) {
 }
 
 TEST(VarCmp, NumberAgainstString) {
-  Variant n, s;
+  UniqueVariant n, s;
   SetI4(n, 5);
   SetBstr(s, OLESTR("10"));
   EXPECT_HR(VARCMP_LT, VarCmpOf(n.get(), s.get()));
@@ -174,26 +182,25 @@ TEST(VarCmp, NumberAgainstString) {
 }
 
 TEST(VarCmp, EmptyAgainstString) {
-  Variant e, s;
+  UniqueVariant e, s;
   SetBstr(s, OLESTR(""));
   EXPECT_HR(VARCMP_EQ, VarCmpOf(e.get(), s.get()));
   SetBstr(s, OLESTR("a"));
   EXPECT_HR(VARCMP_LT, VarCmpOf(e.get(), s.get()));
   EXPECT_HR(VARCMP_GT, VarCmpOf(s.get(), e.get()));
-  Variant e2;
+  UniqueVariant e2;
   EXPECT_HR(VARCMP_EQ, VarCmpOf(e.get(), e2.get()));
 }
 
 TEST(VarCmp, ReferencesAreRefused) {
-  Variant a, ref;
+  UniqueVariant a, ref;
   SetBstr(a, OLESTR("x"));
-  BSTR target = SysAllocString(OLESTR("x"));
+  UniqueBstr target(SysAllocString(OLESTR("x")));
   V_VT(ref.get()) = VT_BSTR | VT_BYREF;
-  V_BSTRREF(ref.get()) = &target;
+  V_BSTRREF(ref.get()) = target.addressof();
   EXPECT_HR(DISP_E_BADVARTYPE, VarCmpOf(a.get(), ref.get()));
   EXPECT_HR(DISP_E_BADVARTYPE, VarCmpOf(ref.get(), a.get()));
   V_VT(ref.get()) = VT_EMPTY;
-  SysFreeString(target);
 }
 
 TEST(VarCmp, TypeMatrixAsTheRuntimeAnswers) {

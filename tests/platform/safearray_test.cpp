@@ -1,5 +1,10 @@
+#include "support/counting_object.h"
 #include "support/hresult.h"
 
+#include <cstring>
+
+using zan::UniqueVariant;
+using zantest::CountingObject;
 using zantest::Narrow;
 
 TEST(SafeArray, VectorOfVariantsBoundsAndElements) {
@@ -18,27 +23,55 @@ TEST(SafeArray, VectorOfVariantsBoundsAndElements) {
   EXPECT_HR(S_OK, SafeArrayGetVartype(psa, &vt));
   EXPECT_EQ(VT_VARIANT, vt);
 
-  VARIANT in;
-  V_VT(&in) = VT_BSTR;
-  V_BSTR(&in) = SysAllocString(OLESTR("two"));
+  UniqueVariant in;
+  V_VT(in.get()) = VT_BSTR;
+  V_BSTR(in.get()) = SysAllocString(OLESTR("two"));
   LONG i = 2;
-  EXPECT_HR(S_OK, SafeArrayPutElement(psa, &i, &in));
-  VariantClear(&in);  // the array holds its own copy
+  EXPECT_HR(S_OK, SafeArrayPutElement(psa, &i, in.get()));
+  in.Clear();  // the array holds its own copy
 
-  VARIANT out;
-  VariantInit(&out);
-  EXPECT_HR(S_OK, SafeArrayGetElement(psa, &i, &out));
-  ASSERT_EQ(VT_BSTR, V_VT(&out));
-  EXPECT_EQ("two", Narrow(V_BSTR(&out)));
-  VariantClear(&out);
+  UniqueVariant out;
+  EXPECT_HR(S_OK, SafeArrayGetElement(psa, &i, out.get()));
+  ASSERT_EQ(VT_BSTR, V_VT(out.get()));
+  EXPECT_EQ("two", Narrow(V_BSTR(out.get())));
+  out.Clear();
 
   i = 0;
-  EXPECT_HR(S_OK, SafeArrayGetElement(psa, &i, &out));
-  EXPECT_EQ(VT_EMPTY, V_VT(&out));
+  EXPECT_HR(S_OK, SafeArrayGetElement(psa, &i, out.get()));
+  EXPECT_EQ(VT_EMPTY, V_VT(out.get()));
   i = 3;
-  EXPECT_HR(DISP_E_BADINDEX, SafeArrayPutElement(psa, &i, &out));
+  EXPECT_HR(DISP_E_BADINDEX, SafeArrayPutElement(psa, &i, out.get()));
   i = -1;
-  EXPECT_HR(DISP_E_BADINDEX, SafeArrayGetElement(psa, &i, &out));
+  EXPECT_HR(DISP_E_BADINDEX, SafeArrayGetElement(psa, &i, out.get()));
+  EXPECT_HR(S_OK, SafeArrayDestroy(psa));
+}
+
+// The destination of a VARIANT element is an out parameter: the runtime
+// writes it without reading what was there, whether that is garbage (an
+// uninitialised VARIANT, as Windows hosts pass) or an object, which keeps
+// its reference.
+TEST(SafeArray, GetElementOverwritesItsDestinationUnread) {
+  SAFEARRAY* psa = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+  ASSERT_NE(nullptr, psa);
+  UniqueVariant value;
+  V_VT(value.get()) = VT_I4;
+  V_I4(value.get()) = 7;
+  LONG i = 0;
+  ASSERT_HR(S_OK, SafeArrayPutElement(psa, &i, value.get()));
+
+  VARIANT garbage;
+  std::memset(&garbage, 0xCC, sizeof garbage);
+  EXPECT_HR(S_OK, SafeArrayGetElement(psa, &i, &garbage));
+  EXPECT_EQ(VT_I4, V_VT(&garbage));
+  EXPECT_EQ(7, V_I4(&garbage));
+
+  CountingObject object;
+  VARIANT held;
+  V_VT(&held) = VT_DISPATCH;
+  V_DISPATCH(&held) = &object;
+  EXPECT_HR(S_OK, SafeArrayGetElement(psa, &i, &held));
+  EXPECT_EQ(VT_I4, V_VT(&held));
+  EXPECT_REFS(&object, 1);
   EXPECT_HR(S_OK, SafeArrayDestroy(psa));
 }
 
@@ -52,9 +85,8 @@ TEST(SafeArray, EmptyArrayHasNoElements) {
   EXPECT_EQ(0, lb);
   EXPECT_EQ(-1, ub);
   LONG i = 0;
-  VARIANT out;
-  VariantInit(&out);
-  EXPECT_HR(DISP_E_BADINDEX, SafeArrayGetElement(psa, &i, &out));
+  UniqueVariant out;
+  EXPECT_HR(DISP_E_BADINDEX, SafeArrayGetElement(psa, &i, out.get()));
   EXPECT_HR(S_OK, SafeArrayDestroy(psa));
 }
 

@@ -1,7 +1,10 @@
+#include "support/counting_object.h"
 #include "support/hresult.h"
 
+using zantest::CountingObject;
 using zantest::Narrow;
-using zantest::Variant;
+using zan::UniqueBstr;
+using zan::UniqueVariant;
 
 namespace {
 
@@ -15,8 +18,9 @@ struct CountingUnknown : IUnknown {
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 };
 
+
 std::string TextOf(VARIANT* v, USHORT flags = 0) {
-  Variant out;
+  UniqueVariant out;
   HRESULT hr = VariantChangeType(out.get(), v, flags, VT_BSTR);
   if (FAILED(hr)) return "failed " + zantest::HrText(hr);
   if (V_VT(out.get()) != VT_BSTR) return "not a string";
@@ -43,7 +47,7 @@ TEST(VariantLifetime, ClearRefusesInvalidType) {
 }
 
 TEST(VariantCopy, DuplicatesStringsKeepingEmbeddedNuls) {
-  Variant src, dst;
+  UniqueVariant src, dst;
   V_VT(src.get()) = VT_BSTR;
   V_BSTR(src.get()) = SysAllocStringLen(OLESTR("a\0b"), 3);
   EXPECT_HR(S_OK, VariantCopy(dst.get(), src.get()));
@@ -55,20 +59,34 @@ TEST(VariantCopy, DuplicatesStringsKeepingEmbeddedNuls) {
 TEST(VariantCopy, AddsReferenceToInterfaces) {
   CountingUnknown unk;
   {
-    Variant src, dst;
+    UniqueVariant src, dst;
     V_VT(src.get()) = VT_UNKNOWN;
     V_UNKNOWN(src.get()) = &unk;
     unk.AddRef();
     EXPECT_HR(S_OK, VariantCopy(dst.get(), src.get()));
     EXPECT_EQ(&unk, V_UNKNOWN(dst.get()));
-    EXPECT_EQ(3u, unk.refs);
+    EXPECT_REFS(&unk, 3);
   }
-  EXPECT_EQ(1u, unk.refs);
+  EXPECT_REFS(&unk, 1);
+}
+
+TEST(VariantLifetime, ClearReleasesObjects) {
+  CountingObject object;
+  VARIANT v;
+  V_VT(&v) = VT_DISPATCH;
+  V_DISPATCH(&v) = &object;
+  object.AddRef();
+  EXPECT_HR(S_OK, VariantClear(&v));
+  EXPECT_EQ(VT_EMPTY, V_VT(&v));
+  EXPECT_REFS(&object, 1);
+  V_VT(&v) = VT_DISPATCH;
+  V_DISPATCH(&v) = nullptr;  // a null object is cleared without a call
+  EXPECT_HR(S_OK, VariantClear(&v));
 }
 
 TEST(VariantCopy, ByReferenceCopiesTheReference) {
   LONG storage = 7;
-  Variant src, dst;
+  UniqueVariant src, dst;
   V_VT(src.get()) = VT_I4 | VT_BYREF;
   V_I4REF(src.get()) = &storage;
   EXPECT_HR(S_OK, VariantCopy(dst.get(), src.get()));
@@ -77,23 +95,21 @@ TEST(VariantCopy, ByReferenceCopiesTheReference) {
 }
 
 TEST(VariantCopy, DeepCopiesArrays) {
-  Variant src, dst;
+  UniqueVariant src, dst;
   V_VT(src.get()) = VT_ARRAY | VT_BSTR;
   V_ARRAY(src.get()) = SafeArrayCreateVector(VT_BSTR, 0, 1);
   LONG i = 0;
-  BSTR s = SysAllocString(OLESTR("x"));
-  ASSERT_HR(S_OK, SafeArrayPutElement(V_ARRAY(src.get()), &i, s));
-  SysFreeString(s);
+  UniqueBstr s(SysAllocString(OLESTR("x")));
+  ASSERT_HR(S_OK, SafeArrayPutElement(V_ARRAY(src.get()), &i, s.get()));
   EXPECT_HR(S_OK, VariantCopy(dst.get(), src.get()));
   EXPECT_NE(V_ARRAY(src.get()), V_ARRAY(dst.get()));
-  BSTR got = nullptr;
-  EXPECT_HR(S_OK, SafeArrayGetElement(V_ARRAY(dst.get()), &i, &got));
-  EXPECT_EQ("x", Narrow(got));
-  SysFreeString(got);
+  UniqueBstr got;
+  EXPECT_HR(S_OK, SafeArrayGetElement(V_ARRAY(dst.get()), &i, got.put()));
+  EXPECT_EQ("x", Narrow(got.get()));
 }
 
 TEST(VariantCopy, InvalidSourceLeavesDestination) {
-  Variant src, dst;
+  UniqueVariant src, dst;
   V_VT(dst.get()) = VT_I4;
   V_I4(dst.get()) = 5;
   V_VT(src.get()) = 0x0FFF;
@@ -103,7 +119,7 @@ TEST(VariantCopy, InvalidSourceLeavesDestination) {
 }
 
 TEST(VariantChangeType, IntegersToText) {
-  Variant v;
+  UniqueVariant v;
   V_VT(v.get()) = VT_I4;
   V_I4(v.get()) = -2147483647 - 1;
   EXPECT_EQ("-2147483648", TextOf(v.get()));
@@ -125,7 +141,7 @@ TEST(VariantChangeType, IntegersToText) {
 }
 
 TEST(VariantChangeType, BooleansToText) {
-  Variant v;
+  UniqueVariant v;
   V_VT(v.get()) = VT_BOOL;
   V_BOOL(v.get()) = VARIANT_TRUE;
   EXPECT_EQ("-1", TextOf(v.get()));
@@ -149,7 +165,7 @@ TEST(VariantChangeType, DoublesToText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    Variant v;
+    UniqueVariant v;
     V_VT(v.get()) = VT_R8;
     V_R8(v.get()) = c.value;
     EXPECT_EQ(c.text, TextOf(v.get()));
@@ -157,7 +173,7 @@ TEST(VariantChangeType, DoublesToText) {
 }
 
 TEST(VariantChangeType, SinglesToText) {
-  Variant v;
+  UniqueVariant v;
   V_VT(v.get()) = VT_R4;
   V_R4(v.get()) = 0.1f;
   EXPECT_EQ("0.1", TextOf(v.get()));
@@ -176,7 +192,7 @@ TEST(VariantChangeType, CurrencyToText) {
                         {123456789, "12345.6789"}, {100000000, "10000"}, {1, "0.0001"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    Variant v;
+    UniqueVariant v;
     V_VT(v.get()) = VT_CY;
     V_CY(v.get()).int64 = c.raw;
     EXPECT_EQ(c.text, TextOf(v.get()));
@@ -204,7 +220,7 @@ TEST(VariantChangeType, DatesToText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    Variant v;
+    UniqueVariant v;
     V_VT(v.get()) = VT_DATE;
     V_DATE(v.get()) = c.value;
     EXPECT_EQ(c.text, TextOf(v.get()));
@@ -213,7 +229,7 @@ TEST(VariantChangeType, DatesToText) {
 
 TEST(VariantChangeType, DatesOutOfRangeAreRefused) {
   for (double value : {-700000.0, 1e7}) {
-    Variant v, out;
+    UniqueVariant v, out;
     V_VT(v.get()) = VT_DATE;
     V_DATE(v.get()) = value;
     EXPECT_HR(E_INVALIDARG, VariantChangeType(out.get(), v.get(), 0, VT_BSTR));
@@ -228,20 +244,20 @@ TEST(VariantChangeType, WideNumbersToText) {
   for (const Case& c : {Case{123456789012345.6, "123456789012346"}, Case{0.1 + 0.2, "0.3"},
                         Case{1e15, "1E+15"}, Case{999999999999999.9, "1E+15"}, Case{-1e-20, "-1E-20"}}) {
     SCOPED_TRACE(c.text);
-    Variant v;
+    UniqueVariant v;
     V_VT(v.get()) = VT_R8;
     V_R8(v.get()) = c.value;
     EXPECT_EQ(c.text, TextOf(v.get()));
   }
-  Variant r4;
+  UniqueVariant r4;
   V_VT(r4.get()) = VT_R4;
   V_R4(r4.get()) = 16777216.0f;
   EXPECT_EQ("1.677722E+07", TextOf(r4.get()));
-  Variant ui8;
+  UniqueVariant ui8;
   V_VT(ui8.get()) = VT_UI8;
   V_UI8(ui8.get()) = 18446744073709551615ULL;
   EXPECT_EQ("18446744073709551615", TextOf(ui8.get()));
-  Variant dec;
+  UniqueVariant dec;
   V_VT(dec.get()) = VT_DECIMAL;
   DECIMAL& d = V_DECIMAL(dec.get());
   d.scale = 3;
@@ -249,15 +265,15 @@ TEST(VariantChangeType, WideNumbersToText) {
   d.Hi32 = 0;
   d.Lo64 = 1234567;
   EXPECT_EQ("-1234.567", TextOf(dec.get()));
-  Variant error;
+  UniqueVariant error;
   V_VT(error.get()) = VT_ERROR;
   V_ERROR(error.get()) = 5;
   EXPECT_EQ("failed 0x80020005", TextOf(error.get()));
 }
 
 TEST(VariantChangeType, EmptyNullAndInPlace) {
-  Variant v;
-  Variant out;
+  UniqueVariant v;
+  UniqueVariant out;
   EXPECT_HR(S_OK, VariantChangeType(out.get(), v.get(), 0, VT_BSTR));
   ASSERT_EQ(VT_BSTR, V_VT(out.get()));
   EXPECT_EQ(0u, SysStringLen(V_BSTR(out.get())));

@@ -1,24 +1,13 @@
 #include "script_fixture.h"
 
+using zan::ComPtr;
+using zan::UniqueVariant;
 using zantest::Lines;
+using zantest::String;
 using zantest::kSource;
-using zantest::Variant;
 
 namespace {
-
-class LineInfoTest : public zantest::ScriptTest {
- protected:
-  // The line at i as the host sees its dictionary.
-  Scripting::IDictionary* LineAt(LONG i) {
-    IDispatch* line = nullptr;
-    EXPECT_HR(S_OK, script_->get_Line(i, &line));
-    Scripting::IDictionary* dict = nullptr;
-    EXPECT_HR(S_OK, line->QueryInterface(Scripting::IID_IDictionary, reinterpret_cast<void**>(&dict)));
-    line->Release();
-    return dict;
-  }
-};
-
+class LineInfoTest : public zantest::ScriptTest {};
 }  // namespace
 
 TEST_F(LineInfoTest, SetAtTheEndAppendsALine) {
@@ -39,11 +28,10 @@ TEST_F(LineInfoTest, SettingAKeyTwiceKeepsOneKey) {
   ASSERT_HR(S_OK, script_->SetLineInfo(0, Text(OLESTR("k")), Text(OLESTR("1"))));
   ASSERT_HR(S_OK, script_->SetLineInfo(0, Text(OLESTR("k")), Text(OLESTR("2"))));
   EXPECT_EQ("2", Info(0, OLESTR("k")));
-  Scripting::IDictionary* dict = LineAt(0);
+  ComPtr<Scripting::IDictionary> dict = LineAt(0);
   LONG count = 0;
   EXPECT_HR(S_OK, dict->get_Count(&count));
   EXPECT_EQ(2, count);
-  dict->Release();
 }
 
 TEST_F(LineInfoTest, EmbeddedNulsSurviveOnlyTheBstrForm) {
@@ -51,31 +39,29 @@ TEST_F(LineInfoTest, EmbeddedNulsSurviveOnlyTheBstrForm) {
   BSTR value = Text(OLESTR("ab\0cd"), 5);
   ASSERT_HR(S_OK, script_->SetLineInfoBSTR(0, Text(OLESTR("full")), value));
   ASSERT_HR(S_OK, script_->SetLineInfo(0, Text(OLESTR("cut")), value));
-  Scripting::IDictionary* dict = LineAt(0);
-  Variant key, stored;
-  zantest::SetString(key, OLESTR("full"));
+  ComPtr<Scripting::IDictionary> dict = LineAt(0);
+  UniqueVariant key, stored;
+  key = String(OLESTR("full"));
   ASSERT_HR(S_OK, dict->get_Item(key.get(), stored.get()));
   EXPECT_EQ(5u, SysStringLen(V_BSTR(stored.get())));
-  VariantClear(stored.get());  // get_Item overwrites its out value without clearing it
-  zantest::SetString(key, OLESTR("cut"));
+  stored.Clear();  // get_Item overwrites its out value without clearing it
+  key = String(OLESTR("cut"));
   ASSERT_HR(S_OK, dict->get_Item(key.get(), stored.get()));
   EXPECT_EQ(2u, SysStringLen(V_BSTR(stored.get())));
-  dict->Release();
   EXPECT_EQ("ab", Info(0, OLESTR("full")));  // read back up to the first NUL
 }
 
 TEST_F(LineInfoTest, NonStringValuesReadAsText) {
   Append(OLESTR("a"));
-  Scripting::IDictionary* dict = LineAt(0);
-  Variant key, value;
-  zantest::SetString(key, OLESTR("n"));
-  zantest::SetLong(value, 42);
+  ComPtr<Scripting::IDictionary> dict = LineAt(0);
+  UniqueVariant key, value;
+  key = String(OLESTR("n"));
+  value = zantest::Long(42);
   ASSERT_HR(S_OK, dict->Add(key.get(), value.get()));
-  zantest::SetString(key, OLESTR("null"));
-  VariantClear(value.get());
+  key = String(OLESTR("null"));
+  value.Clear();
   V_VT(value.get()) = VT_NULL;
   ASSERT_HR(S_OK, dict->Add(key.get(), value.get()));
-  dict->Release();
   EXPECT_EQ("42", Info(0, OLESTR("n")));
   EXPECT_EQ("<0x80004005>", Info(0, OLESTR("null")));  // no text form
 }
@@ -111,10 +97,10 @@ TEST_F(LineInfoTest, UpdateLineInfoIsRefused) {
 
 TEST_F(LineInfoTest, NullKeyIsRefusedByTheLineDictionary) {
   Append(OLESTR("a"));
-  BSTR out = nullptr;
+  zan::UniqueBstr out;
   EXPECT_HR(E_INVALIDARG, script_->SetLineInfo(0, nullptr, Text(OLESTR("v"))));
   EXPECT_HR(E_INVALIDARG, script_->SetLineInfoBSTR(0, nullptr, Text(OLESTR("v"))));
-  EXPECT_HR(E_INVALIDARG, script_->GetLineInfo(0, nullptr, &out));
+  EXPECT_HR(E_INVALIDARG, script_->GetLineInfo(0, nullptr, out.put()));
   EXPECT_HR(E_INVALIDARG, script_->DeleteLineInfo(0, nullptr));
   EXPECT_HR(E_INVALIDARG, script_->SetLineInfo(1, nullptr, Text(OLESTR("v"))));
   EXPECT_EQ(1, Size());  // nothing appended
@@ -124,11 +110,10 @@ TEST_F(LineInfoTest, NullKeyIsRefusedByTheLineDictionary) {
 
 TEST_F(LineInfoTest, LinesAreSharedWithTheHost) {
   Append(OLESTR("a"));
-  Scripting::IDictionary* dict = LineAt(0);
-  Variant key, value;
-  zantest::SetString(key, kSource);
-  zantest::SetString(value, OLESTR("changed by the host"));
+  ComPtr<Scripting::IDictionary> dict = LineAt(0);
+  UniqueVariant key, value;
+  key = String(kSource);
+  value = String(OLESTR("changed by the host"));
   ASSERT_HR(S_OK, dict->put_Item(key.get(), value.get()));
-  dict->Release();
   EXPECT_EQ("changed by the host", Info(0));
 }

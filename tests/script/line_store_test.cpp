@@ -1,5 +1,8 @@
+#include <utility>
+
 #include "script_fixture.h"
 
+using zan::ComPtr;
 using zantest::CountingObject;
 using zantest::Lines;
 
@@ -14,8 +17,8 @@ TEST_F(LineStoreTest, NewScriptIsEmptyAndClean) {
   EXPECT_EQ(1, empty);
   EXPECT_HR(E_POINTER, script_->get_IsEmpty(nullptr));
   EXPECT_HR(E_FAIL, script_->get_Size(nullptr));
-  IDispatch* line = nullptr;
-  EXPECT_HR(E_FAIL, script_->get_Line(0, &line));
+  ComPtr<IDispatch> line;
+  EXPECT_HR(E_FAIL, script_->get_Line(0, line.put()));
   EXPECT_HR(E_FAIL, script_->RemoveLine(0));
   EXPECT_FALSE(Dirty());
   LONG encoding = 0;
@@ -33,32 +36,89 @@ TEST_F(LineStoreTest, PositionChecksComeInOrder) {
   EXPECT_HR(E_FAIL, script_->put_Line(2, &object));
   EXPECT_HR(E_POINTER, script_->SetLine(99, nullptr));  // the null line is checked first
   EXPECT_HR(E_FAIL, script_->SetLine(2, &object));
-  EXPECT_EQ(1u, object.refs);
+  EXPECT_REFS(&object, 1);
 }
 
 TEST_F(LineStoreTest, PutLineInsertsAndSharesTheObject) {
   Append(OLESTR("a\r\nb\r\nc"));
   CountingObject object;
   ASSERT_HR(S_OK, script_->put_Line(0, &object));
-  EXPECT_EQ(2u, object.refs);
+  EXPECT_REFS(&object, 2);
   EXPECT_EQ(4, Size());
-  IDispatch* line = nullptr;
-  ASSERT_HR(S_OK, script_->get_Line(0, &line));
-  EXPECT_EQ(static_cast<IDispatch*>(&object), line);
-  EXPECT_EQ(3u, object.refs);
-  line->Release();
+  ComPtr<IDispatch> line;
+  ASSERT_HR(S_OK, script_->get_Line(0, line.put()));
+  EXPECT_EQ(static_cast<IDispatch*>(&object), line.get());
+  EXPECT_REFS(&object, 3);
+  line.Reset();
   EXPECT_EQ("a", Info(1));
   EXPECT_EQ("c", Info(3));
   ASSERT_HR(S_OK, script_->put_Line(4, &object));  // the end position appends
   EXPECT_EQ(5, Size());
-  EXPECT_EQ(3u, object.refs);
+  EXPECT_REFS(&object, 3);
   ASSERT_HR(S_OK, script_->Empty());
-  EXPECT_EQ(1u, object.refs);
+  EXPECT_REFS(&object, 1);
+}
+
+TEST_F(LineStoreTest, EditsOfTheStoreSetTheDirtyFlag) {
+  CountingObject object;
+  struct Edit {
+    const char* name;
+    HRESULT (*run)(IScript4*, IDispatch*);
+  };
+  const Edit edits[] = {
+      {"put_Line", [](IScript4* s, IDispatch* o) { return s->put_Line(0, o); }},
+      {"put_Line at the end", [](IScript4* s, IDispatch* o) { return s->put_Line(1, o); }},
+      {"SetLine", [](IScript4* s, IDispatch* o) { return s->SetLine(0, o); }},
+      {"RemoveLine", [](IScript4* s, IDispatch*) { return s->RemoveLine(0); }},
+      {"Resize", [](IScript4* s, IDispatch*) { return s->Resize(3); }},
+  };
+  for (const Edit& edit : edits) {
+    SCOPED_TRACE(edit.name);
+    ASSERT_HR(S_OK, script_->Empty());
+    Append(OLESTR("a"));
+    ASSERT_HR(S_OK, script_->SetNoDirty());
+    ASSERT_HR(S_OK, edit.run(script_.get(), &object));
+    EXPECT_TRUE(Dirty());
+  }
+  ASSERT_HR(S_OK, script_->Empty());
+  EXPECT_REFS(&object, 1);
+}
+
+namespace {
+
+// A host line that calls back into the script holding it when the script
+// releases it, as host objects may.
+class CallbackLine : public CountingObject {
+ public:
+  IScript* holder = nullptr;
+  LONG sizeSeen = -1;
+  ULONG STDMETHODCALLTYPE Release() override {
+    if (holder && refs == 2) {
+      IScript* dying = std::exchange(holder, nullptr);
+      dying->AddRef();
+      dying->get_Size(&sizeSeen);
+      dying->Release();
+    }
+    return CountingObject::Release();
+  }
+};
+
+}  // namespace
+
+TEST_F(LineStoreTest, LineThatCallsBackWhileTheScriptDies) {
+  CallbackLine line;
+  Append(OLESTR("a\nb"));
+  ASSERT_HR(S_OK, script_->put_Line(1, &line));
+  line.holder = script_.get();
+  script_.Reset();  // the last reference: the line's callback must be harmless
+  EXPECT_EQ(nullptr, line.holder);
+  EXPECT_EQ(1, line.sizeSeen);  // lines go from the end, so line 0 is still there
+  EXPECT_REFS(&line, 1);
 }
 
 TEST_F(LineStoreTest, NullLinesAreStoredAndHandedOut) {
   ASSERT_HR(S_OK, script_->put_Line(0, nullptr));
-  IDispatch* line = reinterpret_cast<IDispatch*>(1);
+  IDispatch* line = reinterpret_cast<IDispatch*>(1);  // poisoned: the call must write it
   EXPECT_HR(S_OK, script_->get_Line(0, &line));
   EXPECT_EQ(nullptr, line);
   EXPECT_EQ("<0x80004005>", Info(0));  // a null line has no information
@@ -69,15 +129,15 @@ TEST_F(LineStoreTest, SetLineReplacesOrAppends) {
   CountingObject first, second;
   ASSERT_HR(S_OK, script_->SetLine(1, &first));
   EXPECT_EQ(2, Size());
-  EXPECT_EQ(2u, first.refs);
+  EXPECT_REFS(&first, 2);
   ASSERT_HR(S_OK, script_->SetLine(1, &second));
-  EXPECT_EQ(1u, first.refs);  // the replaced line lost the script's reference
+  EXPECT_REFS(&first, 1);  // the replaced line lost the script's reference
   ASSERT_HR(S_OK, script_->SetLine(2, &first));
   EXPECT_EQ(3, Size());
   EXPECT_TRUE(Dirty());
   ASSERT_HR(S_OK, script_->Empty());
-  EXPECT_EQ(1u, first.refs);
-  EXPECT_EQ(1u, second.refs);
+  EXPECT_REFS(&first, 1);
+  EXPECT_REFS(&second, 1);
 }
 
 TEST_F(LineStoreTest, RemoveLine) {
@@ -165,40 +225,37 @@ TEST_F(LineStoreTest, EmptyKeepsTheDirtyFlag) {
 }
 
 TEST_F(LineStoreTest, InterfacesShareOneIdentity) {
-  IUnknown* unknown = nullptr;
-  ASSERT_HR(S_OK, script_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+  ComPtr<IUnknown> unknown;
+  ASSERT_HR(S_OK, script_.As(IID_IUnknown, &unknown));
   for (const IID* iid : {&IID_IScript, &IID_IScript2, &IID_IScript3, &IID_IScript4}) {
-    void* p = nullptr;
-    ASSERT_HR(S_OK, script_->QueryInterface(*iid, &p));
-    EXPECT_EQ(static_cast<void*>(unknown), p);
-    static_cast<IUnknown*>(p)->Release();
+    ComPtr<IUnknown> revision;
+    ASSERT_HR(S_OK, script_.As(*iid, &revision));
+    EXPECT_EQ(unknown.get(), revision.get());
   }
-  unknown->Release();
-  IPersistFile* file = nullptr;
-  ASSERT_HR(S_OK, script_->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
+  ComPtr<IPersistFile> file;
+  ASSERT_HR(S_OK, script_.As(IID_IPersistFile, &file));
   CLSID clsid;
   EXPECT_HR(S_OK, file->GetClassID(&clsid));
   EXPECT_TRUE(IsEqualGUID(CLSID_Script, clsid));
   LPOLESTR name = reinterpret_cast<LPOLESTR>(1);
   EXPECT_HR(E_FAIL, file->GetCurFile(&name));
   EXPECT_EQ(nullptr, name);
-  file->Release();
+  EXPECT_REFS(script_, 3);
   void* other = nullptr;
   EXPECT_HR(E_NOINTERFACE, script_->QueryInterface(Scripting::IID_IDictionary, &other));
 }
 
 TEST_F(LineStoreTest, AggregatedScriptAnswersThroughItsInnerUnknown) {
-  IClassFactory* factory = nullptr;
-  ASSERT_HR(S_OK, DllGetClassObjectOfLibrary(CLSID_Script, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+  ComPtr<IClassFactory> factory = Factory(CLSID_Script);
   CountingObject outer;
-  IUnknown* inner = nullptr;
+  IUnknown* inner = nullptr;  // the aggregating object's own reference, released by hand below
   ASSERT_HR(S_OK, factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)));
-  factory->Release();
-  IScript* script = nullptr;
-  ASSERT_HR(S_OK, inner->QueryInterface(IID_IScript, reinterpret_cast<void**>(&script)));
-  EXPECT_EQ(2u, outer.refs);
+  factory.Reset();
+  ComPtr<IScript> script;
+  ASSERT_HR(S_OK, inner->QueryInterface(IID_IScript, script.put_void()));
+  EXPECT_REFS(&outer, 2);
   EXPECT_HR(S_OK, script->AppendScriptLine(Text(OLESTR("line"))));
-  script->Release();
+  script.Reset();
   EXPECT_EQ(0u, inner->Release());
 }
 
@@ -236,9 +293,9 @@ TEST_F(LineStoreTest, CreationFailsWithoutThePlatformDictionary) {
     if (!gone.removed()) GTEST_SKIP() << "this registry does not let the test remove Scripting.Dictionary";
     expected = CLSIDFromProgID(OLESTR("Scripting.Dictionary"), &clsid);
     ASSERT_TRUE(FAILED(expected));
-    IScript* script = reinterpret_cast<IScript*>(1);
-    EXPECT_HR(expected, Create(CLSID_Script, IID_IScript, &script));
-    EXPECT_EQ(nullptr, script);
+    ComPtr<IScript> script;
+    EXPECT_HR(expected, Create(CLSID_Script, &script));
+    EXPECT_FALSE(script);
   }
   CLSID clsid;
   EXPECT_HR(S_OK, CLSIDFromProgID(OLESTR("Scripting.Dictionary"), &clsid));

@@ -14,9 +14,10 @@ inline const WCHAR* kSource = OLESTR("script source");
 
 class ScriptTest : public ModuleTest {
  protected:
-  void SetUp() override { ASSERT_HR(S_OK, Create(CLSID_Script, IID_IScript4, &script_)); }
+  void SetUp() override { ASSERT_HR(S_OK, Create(CLSID_Script, &script_)); }
   void TearDown() override {
-    if (script_) script_->Release();
+    script_.Reset();
+    owned_.clear();
     ModuleTest::TearDown();
   }
 
@@ -27,30 +28,25 @@ class ScriptTest : public ModuleTest {
   }
 
   bool Dirty() {
-    IPersistFile* file = nullptr;
-    EXPECT_HR(S_OK, script_->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
+    zan::ComPtr<IPersistFile> file;
+    EXPECT_HR(S_OK, script_.As(IidOf<IPersistFile>(), &file));
     HRESULT hr = file->IsDirty();
-    file->Release();
     EXPECT_TRUE(hr == S_OK || hr == S_FALSE);
     return hr == S_OK;
   }
 
   // One BSTR owned by the test, with an explicit length.
   BSTR Text(const WCHAR* s, int length = -1) {
-    owned_.emplace_back();
-    BSTR b = length < 0 ? SysAllocString(s) : SysAllocStringLen(s, static_cast<UINT>(length));
-    *owned_.back().out() = b;
-    return b;
+    owned_.emplace_back(length < 0 ? SysAllocString(s) : SysAllocStringLen(s, static_cast<UINT>(length)));
+    return owned_.back().get();
   }
 
   // The value under key of line i as text, or "<E_FAIL>"-style failure text.
   std::string Info(LONG i, const WCHAR* key = kSource) {
-    BSTR value = nullptr;
-    HRESULT hr = script_->GetLineInfo(i, Text(key), &value);
+    zan::UniqueBstr value;
+    HRESULT hr = script_->GetLineInfo(i, Text(key), value.put());
     if (FAILED(hr)) return "<" + HrText(hr) + ">";
-    std::string text = Narrow(value);
-    SysFreeString(value);
-    return text;
+    return Narrow(value.get());
   }
 
   std::vector<std::string> Texts() {
@@ -61,8 +57,19 @@ class ScriptTest : public ModuleTest {
 
   void Append(const WCHAR* text) { ASSERT_HR(S_OK, script_->AppendScriptLine(Text(text))); }
 
-  IScript4* script_ = nullptr;
-  std::deque<Bstr> owned_;  // stable addresses
+  // The line at i as the host sees its dictionary.
+  zan::ComPtr<Scripting::IDictionary> LineAt(LONG i) {
+    zan::ComPtr<IDispatch> line;
+    EXPECT_HR(S_OK, script_->get_Line(i, line.put()));
+    zan::ComPtr<Scripting::IDictionary> dict;
+    if (line) {
+      EXPECT_HR(S_OK, line.As(Scripting::IID_IDictionary, &dict));
+    }
+    return dict;
+  }
+
+  zan::ComPtr<IScript4> script_;
+  std::deque<zan::UniqueBstr> owned_;  // stable addresses
 };
 
 using Lines = std::vector<std::string>;

@@ -1,16 +1,13 @@
 #include "support/module_fixture.h"
 
-using zantest::Variant;
+using zan::ComPtr;
+using zan::UniqueVariant;
 
 namespace {
 
 class ClassObjectTest : public zantest::ModuleTest {
  protected:
-  IClassFactory* Factory() {
-    IClassFactory* factory = nullptr;
-    EXPECT_HR(S_OK, DllGetClassObjectOfLibrary(CLSID_ZanDictionary, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
-    return factory;
-  }
+  static ComPtr<IClassFactory> Factory() { return ModuleTest::Factory(CLSID_ZanDictionary); }
 };
 
 // An outer object that counts its references, as an aggregating host does.
@@ -28,12 +25,11 @@ class Outer : public IUnknown {
 }  // namespace
 
 TEST_F(ClassObjectTest, SameClassObjectEveryTime) {
-  IClassFactory* a = Factory();
-  IUnknown* b = nullptr;
-  ASSERT_HR(S_OK, DllGetClassObjectOfLibrary(CLSID_ZanDictionary, IID_IUnknown, reinterpret_cast<void**>(&b)));
-  EXPECT_EQ(static_cast<IUnknown*>(a), b);
-  a->Release();
-  b->Release();
+  ComPtr<IClassFactory> a = Factory();
+  ComPtr<IUnknown> b;
+  ASSERT_HR(S_OK, DllGetClassObjectOfLibrary(CLSID_ZanDictionary, IID_IUnknown, b.put_void()));
+  EXPECT_EQ(static_cast<IUnknown*>(a.get()), b.get());
+  EXPECT_REFS(a, 3);  // the cache's reference and the two here
 }
 
 TEST_F(ClassObjectTest, UnknownClassAndMissingInterface) {
@@ -48,26 +44,22 @@ TEST_F(ClassObjectTest, UnknownClassAndMissingInterface) {
 
 TEST_F(ClassObjectTest, LockCountingOfInstancesClassObjectsAndLockServer) {
   EXPECT_HR(S_OK, DllCanUnloadNowOfLibrary());
-  IClassFactory* factory = Factory();
+  ComPtr<IClassFactory> factory = Factory();
   EXPECT_HR(S_FALSE, DllCanUnloadNowOfLibrary());  // a client holds the class object
-  Scripting::IDictionary* dict = nullptr;
-  ASSERT_HR(S_OK, factory->CreateInstance(nullptr, Scripting::IID_IDictionary, reinterpret_cast<void**>(&dict)));
-  factory->Release();
+  ComPtr<Scripting::IDictionary> dict;
+  ASSERT_HR(S_OK, factory->CreateInstance(nullptr, Scripting::IID_IDictionary, dict.put_void()));
+  factory.Reset();
   EXPECT_HR(S_FALSE, DllCanUnloadNowOfLibrary());  // a live instance
-  dict->Release();
+  dict.Reset();
   EXPECT_HR(S_OK, DllCanUnloadNowOfLibrary());  // the cached class object alone holds no lock
 
-  factory = Factory();
-  EXPECT_HR(S_OK, factory->LockServer(TRUE));
-  factory->Release();
+  EXPECT_HR(S_OK, Factory()->LockServer(TRUE));
   EXPECT_HR(S_FALSE, DllCanUnloadNowOfLibrary());
-  factory = Factory();
-  EXPECT_HR(S_OK, factory->LockServer(FALSE));
-  factory->Release();
+  EXPECT_HR(S_OK, Factory()->LockServer(FALSE));
 }
 
 TEST_F(ClassObjectTest, CreateInstanceArguments) {
-  IClassFactory* factory = Factory();
+  ComPtr<IClassFactory> factory = Factory();
   Outer outer;
   void* out = reinterpret_cast<void*>(1);
   EXPECT_HR(CLASS_E_NOAGGREGATION, factory->CreateInstance(&outer, Scripting::IID_IDictionary, &out));
@@ -76,28 +68,24 @@ TEST_F(ClassObjectTest, CreateInstanceArguments) {
   out = reinterpret_cast<void*>(1);
   EXPECT_HR(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IPersistFile, &out));
   EXPECT_EQ(nullptr, out);
-  factory->Release();
-  EXPECT_EQ(1u, outer.refs);
+  EXPECT_REFS(&outer, 1);
 }
 
 TEST_F(ClassObjectTest, AggregatedInnerUnknownOwnsItsLifetime) {
-  IClassFactory* factory = Factory();
   Outer outer;
-  IUnknown* inner = nullptr;
-  ASSERT_HR(S_OK, factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)));
-  factory->Release();
-  EXPECT_EQ(1u, outer.refs);  // the inner unknown does not hold the outer object
+  IUnknown* inner = nullptr;  // the aggregating object's own reference, released by hand below
+  ASSERT_HR(S_OK, Factory()->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)));
+  EXPECT_REFS(&outer, 1);  // the inner unknown does not hold the outer object
 
-  Scripting::IDictionary* dict = nullptr;
-  ASSERT_HR(S_OK, inner->QueryInterface(Scripting::IID_IDictionary, reinterpret_cast<void**>(&dict)));
-  EXPECT_EQ(2u, outer.refs);  // interfaces count on the outer object
-  Variant key, value;
-  zantest::SetString(key, OLESTR("k"));
+  ComPtr<Scripting::IDictionary> dict;
+  ASSERT_HR(S_OK, inner->QueryInterface(Scripting::IID_IDictionary, dict.put_void()));
+  EXPECT_REFS(&outer, 2);  // interfaces count on the outer object
+  UniqueVariant key = zantest::String(OLESTR("k")), value;
   EXPECT_HR(S_OK, dict->Add(key.get(), value.get()));
   IUnknown* viaInterface = nullptr;
   EXPECT_HR(E_NOINTERFACE, dict->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&viaInterface)));
-  dict->Release();
-  EXPECT_EQ(1u, outer.refs);
+  dict.Reset();
+  EXPECT_REFS(&outer, 1);
   EXPECT_HR(S_FALSE, DllCanUnloadNowOfLibrary());
   EXPECT_EQ(0u, inner->Release());
 }

@@ -1,4 +1,5 @@
-// HRESULT assertions that print hex codes, and small owners for test code.
+// HRESULT assertions that print hex codes, reference-count assertions, and
+// the product's own owners (ComPtr, UniqueBstr, UniqueVariant) for test code.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,6 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/com_ptr.h"
+#include "base/unique_bstr.h"
+#include "base/unique_variant.h"
 #include "zanole/zanole.h"
 
 namespace zantest {
@@ -39,53 +43,26 @@ inline std::string Narrow(const WCHAR* s, size_t n) {
 }
 inline std::string Narrow(const WCHAR* s) { return s ? Narrow(s, WcsLen(s)) : "(null)"; }
 
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(const WCHAR* s) : s_(SysAllocString(s)) {}
-  Bstr(const WCHAR* s, UINT n) : s_(SysAllocStringLen(s, n)) {}
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  ~Bstr() { SysFreeString(s_); }
-  BSTR get() const { return s_; }
-  BSTR* out() {
-    SysFreeString(s_);
-    s_ = nullptr;
-    return &s_;
-  }
-  WString text() const { return s_ ? WString(s_, SysStringLen(s_)) : WString(); }
+// The whole recorded text of a BSTR, embedded NULs included.
+inline WString Text(BSTR s) { return s ? WString(s, SysStringLen(s)) : WString(); }
 
- private:
-  BSTR s_ = nullptr;
-};
-
-class Variant {
- public:
-  Variant() { VariantInit(&v_); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  ~Variant() { VariantClear(&v_); }
-  VARIANT* get() { return &v_; }
-  VARIANT* operator->() { return &v_; }
-
- private:
-  VARIANT v_;
-};
+// The reference count of an object, read as Wine's tests read it: an
+// AddRef and a Release, whose answer is the count.
+template <class I>
+ULONG RefCount(I* object) {
+  object->AddRef();
+  return object->Release();
+}
+template <class I>
+ULONG RefCount(const zan::ComPtr<I>& object) {
+  return RefCount(object.get());
+}
 
 }  // namespace zantest
 
 #define EXPECT_HR(expected, actual) EXPECT_PRED_FORMAT2(::zantest::HrEqual, expected, actual)
 #define ASSERT_HR(expected, actual) ASSERT_PRED_FORMAT2(::zantest::HrEqual, expected, actual)
+// The count of references an object holds now (EXPECT_REF of Wine's tests).
+#define EXPECT_REFS(object, n) \
+  EXPECT_EQ(static_cast<ULONG>(n), ::zantest::RefCount(object)) << "references held on " #object
 
-namespace zantest {
-// True when the Windows build runs under Wine rather than Windows.
-bool RunningUnderWine();
-}  // namespace zantest
-
-// Guards a check where Wine is shown to differ from Windows: under Wine the
-// check is reported, not run. Usage: ZAN_UNLESS_WINE_DEVIATES("why") { ... }
-#define ZAN_UNLESS_WINE_DEVIATES(reason)                                              \
-  if (::zantest::RunningUnderWine()) {                                               \
-    std::printf("[ WINE DEVIATES ] %s: %s\n",                                        \
-                ::testing::UnitTest::GetInstance()->current_test_info()->name(), reason); \
-  } else

@@ -4,8 +4,9 @@
 #pragma once
 
 #include "ZanScript_h.h"
-#include "support/library.h"
+#include "support/counting_object.h"
 #include "support/hresult.h"
+#include "support/library.h"
 
 namespace zantest {
 
@@ -13,52 +14,31 @@ class ModuleTest : public testing::Test {
  protected:
   void TearDown() override { EXPECT_HR(S_OK, DllCanUnloadNowOfLibrary()) << "a test left an object or lock alive"; }
 
-  // A new stand-alone instance of clsid, asked for iid.
+  // The class object of clsid.
+  static zan::ComPtr<IClassFactory> Factory(REFCLSID clsid) {
+    zan::ComPtr<IClassFactory> factory;
+    EXPECT_HR(S_OK, DllGetClassObjectOfLibrary(clsid, IidOf<IClassFactory>(), factory.put_void()));
+    return factory;
+  }
+
+  // A new stand-alone instance of clsid, asked for interface I.
   template <class I>
-  HRESULT Create(REFCLSID clsid, REFIID iid, I** out) {
-    IClassFactory* factory = nullptr;
-    HRESULT hr = DllGetClassObjectOfLibrary(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(hr)) return hr;
-    hr = factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(out));
-    factory->Release();
-    return hr;
+  static HRESULT Create(REFCLSID clsid, zan::ComPtr<I>* out) {
+    zan::ComPtr<IClassFactory> factory = Factory(clsid);
+    if (!factory) return E_FAIL;
+    return factory->CreateInstance(nullptr, IidOf<I>(), out->put_void());
   }
 };
 
-// A VARIANT holding a copy of a string (VT_BSTR).
-inline void SetString(Variant& v, const WCHAR* s) {
-  VariantClear(v.get());
-  V_VT(v.get()) = VT_BSTR;
-  V_BSTR(v.get()) = SysAllocString(s);
-}
-
-inline void SetLong(Variant& v, LONG n) {
-  VariantClear(v.get());
+// A VARIANT holding a number (VT_I4).
+inline zan::UniqueVariant Long(LONG n) {
+  zan::UniqueVariant v;
   V_VT(v.get()) = VT_I4;
   V_I4(v.get()) = n;
+  return v;
 }
 
-// A minimal object whose references are counted, to see sharing.
-class CountingObject : public IDispatch {
- public:
-  ULONG refs = 1;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch)) {
-      *ppv = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
-};
+// A VARIANT holding a copy of a string (VT_BSTR).
+inline zan::UniqueVariant String(const WCHAR* s) { return zan::MakeVariantBstr(s); }
 
 }  // namespace zantest

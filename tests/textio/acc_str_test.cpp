@@ -47,3 +47,18 @@ TEST(AccStr, EmbeddedNulsAndNullSource) {
   EXPECT_EQ(2, s.StrLen(OLESTR("ab")));
   EXPECT_EQ(0, s.StrLen(nullptr));
 }
+
+// The source may be the accumulator's own text, also when the append makes
+// the buffer grow and the old one goes.
+TEST(AccStr, AppendsItsOwnTextAcrossGrowth) {
+  CZanAccStrA s;
+  std::string text(700, 'a');
+  text[699] = 'z';
+  ASSERT_EQ(0, s.Append(text.c_str(), -1));
+  ASSERT_EQ(1024, s.capacity());
+  ASSERT_EQ(0, s.Append(s.buffer(), s.length()));  // 1400 characters: grows
+  EXPECT_EQ(2048, s.capacity());
+  EXPECT_EQ(text + text, std::string(s.buffer(), static_cast<size_t>(s.length())));
+  ASSERT_EQ(0, s.Append(s.buffer() + 699, 1));  // a part of itself, no growth
+  EXPECT_EQ('z', s.buffer()[1400]);
+}

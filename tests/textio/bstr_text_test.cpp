@@ -7,6 +7,20 @@ namespace {
 WString TextOf(const CBstrText& t) { return t.get() ? WString(t.get(), SysStringLen(t.get())) : WString(); }
 }  // namespace
 
+// 65,536 hits of a 65,536-unit text make 2^32 units: a size a 32-bit count
+// cannot hold, refused before anything is allocated or written.
+TEST(BstrText, ReplaceRefusesAResultBeyondAnyString) {
+  CBstrText t(WString(65536, OLESTR('a')).c_str());
+  const WString huge(65536, OLESTR('b'));
+  try {
+    t.Replace(OLESTR("a"), huge.c_str());
+    ADD_FAILURE() << "no failure raised";
+  } catch (const zan::HResultError& e) {
+    EXPECT_HR(E_OUTOFMEMORY, e.hr());
+  }
+  EXPECT_EQ(65536, t.Length());  // the text stays as it was
+}
+
 TEST(BstrText, FindSearchesUpToFirstNul) {
   CBstrText t(OLESTR("ab @@ cd @@ e"));
   EXPECT_EQ(2, t.Find(OLESTR(" @@ ")));

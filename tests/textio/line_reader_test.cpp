@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <vector>
 
 #include "support/hresult.h"
@@ -193,3 +194,63 @@ TEST_F(LineReaderTest, AppendAddsInBinaryMode) {
   file.Close();
   EXPECT_EQ("ab\r\n", folder_.Read("out.txt"));
 }
+
+// Each failure keeps its reason, through GetLastError at once and through
+// LastError() afterwards, so a caller can tell a missing file from one it
+// may not write.
+TEST_F(LineReaderTest, FailuresKeepTheirReason) {
+  struct Case {
+    const char* name;
+    WString path;
+    int mode;
+    DWORD error;
+  };
+  folder_.Write("present.txt", "x");
+  std::filesystem::create_directory(folder_.Path("folder"));
+  const Case cases[] = {
+      {"missing file", folder_.WidePath("missing.txt"), OM_READ, ERROR_FILE_NOT_FOUND},
+      {"missing folder", folder_.WidePath("none/out.txt"), OM_WRITE, ERROR_FILE_NOT_FOUND},
+      {"folder written as a file", folder_.WidePath("folder"), OM_WRITE, ERROR_ACCESS_DENIED},
+      {"bad mode", folder_.WidePath("present.txt"), 7, ERROR_INVALID_PARAMETER},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CEncodedFile_LineReader file;
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(file.Open(c.path.c_str(), c.mode, FE_UTF8));
+    EXPECT_EQ(c.error, GetLastError());
+    EXPECT_EQ(c.error, file.LastError());
+  }
+  CEncodedFile_LineReader file;
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), file.LastError());
+  ASSERT_TRUE(file.Open(folder_.WidePath("present.txt").c_str(), OM_READ, FE_UTF8));
+  zan::UniqueBstr line;
+  EXPECT_TRUE(file.ReadLine(&line, true));
+  EXPECT_FALSE(file.ReadLine(&line, true));  // the end of the file is no failure
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), file.LastError());
+  EXPECT_TRUE(file.Close());
+}
+
+TEST_F(LineReaderTest, UndecodableLineKeepsItsReason) {
+  CEncodedFile_LineReader file;
+  folder_.Write("bad.txt", "\xEF\xBB\xBF" "\xC3\n");
+  ASSERT_TRUE(file.Open(folder_.WidePath("bad.txt").c_str(), OM_READ, FE_UTF8));
+  zan::UniqueBstr line;
+  EXPECT_FALSE(file.ReadLine(&line, true));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION), file.LastError());
+}
+
+#if defined(ZAN_PLATFORM_POSIX)
+// A full disk shows when the stream's buffer reaches the file: at the
+// latest when it closes. /dev/full is a host facility of Linux.
+TEST_F(LineReaderTest, FullDiskFailsTheCloseWithItsReason) {
+  CEncodedFile_LineReader file;
+  ASSERT_TRUE(file.Open(OLESTR("/dev/full"), OM_WRITE, FE_UTF8));
+  zan::UniqueBstr text = zan::UniqueBstr::FromText(OLESTR("line"));
+  bool written = file.WriteLine(text.get(), true);
+  bool closed = file.Close();
+  EXPECT_FALSE(written && closed);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), file.LastError());
+  EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError());
+}
+#endif

@@ -42,6 +42,22 @@ TEST(Utf8Codec, TwoAndThreeByteForms) {
   EXPECT_EQ(WString(1, WCHAR(0xD800)), Decode("\xED\xA0\x80"));
 }
 
+TEST(Utf8Codec, BoundariesBetweenForms) {
+  struct Case {
+    WCHAR unit;
+    const char* bytes;
+  };
+  const Case cases[] = {
+      {0x007F, "\x7F"},         {0x0080, "\xC2\x80"},         {0x07FF, "\xDF\xBF"},
+      {0x0800, "\xE0\xA0\x80"}, {0xFFFF, "\xEF\xBF\xBF"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<unsigned>(c.unit));
+    EXPECT_EQ(c.bytes, Encode(WString(1, c.unit)));
+    EXPECT_EQ(WString(1, c.unit), Decode(c.bytes));
+  }
+}
+
 TEST(Utf8Codec, SurrogatePairsEncodeAsTwoSequencesAndReadBack) {
   const WString pair = {WCHAR(0xD83D), WCHAR(0xDE00)};
   EXPECT_EQ("\xED\xA0\xBD\xED\xB8\x80", Encode(pair));

@@ -119,6 +119,8 @@ inline BOOL IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
 #define LANGIDFROMLCID(lcid) ((WORD)(lcid))
 #define SORT_DEFAULT 0
 #define LOCALE_USER_DEFAULT 0x0400
+// Comparison flags (VarBstrCmp, VarCmp).
+#define NORM_IGNORECASE 0x00000001
 #define LOCALE_SYSTEM_DEFAULT 0x0800
 #define LOCALE_NEUTRAL 0x0000
 #define LOCALE_INVARIANT 0x007F
