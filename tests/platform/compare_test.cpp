@@ -113,19 +113,19 @@ namespace {
 HRESULT VarCmpOf(VARIANT* a, VARIANT* b) { return VarCmp(a, b, LOCALE_USER_DEFAULT, 0); }
 
 void SetBstr(UniqueVariant& v, const WCHAR* s) {
-  VariantClear(v.get());
+  v.Clear();
   V_VT(v.get()) = VT_BSTR;
   V_BSTR(v.get()) = SysAllocString(s);
 }
 
 void SetI4(UniqueVariant& v, LONG n) {
-  VariantClear(v.get());
+  v.Clear();
   V_VT(v.get()) = VT_I4;
   V_I4(v.get()) = n;
 }
 
 void SetR8(UniqueVariant& v, double d) {
-  VariantClear(v.get());
+  v.Clear();
   V_VT(v.get()) = VT_R8;
   V_R8(v.get()) = d;
 }
@@ -163,11 +163,11 @@ TEST(VarCmp, NumbersCompareByValueAcrossTypes) {
   EXPECT_HR(VARCMP_LT, VarCmpOf(a.get(), b.get()));
   SetR8(b, 2.0);
   EXPECT_HR(VARCMP_EQ, VarCmpOf(a.get(), b.get()));
-  VariantClear(b.get());
+  b.Clear();
   V_VT(b.get()) = VT_BOOL;
   V_BOOL(b.get()) = VARIANT_TRUE;
   EXPECT_HR(VARCMP_GT, VarCmpOf(a.get(), b.get()));
-  VariantClear(b.get());
+  b.Clear();
   EXPECT_HR(VARCMP_GT, VarCmpOf(a.get(), b.get()));  // empty counts as 0
 }
 
