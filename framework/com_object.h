@@ -19,6 +19,12 @@
 
 namespace zan {
 
+// The count an object is given on its final release, before destruction: a
+// call that reaches the object while it releases what it holds (an AddRef
+// and Release from a member's destructor) moves the count around this value
+// and can never bring it to zero a second time.
+constexpr ULONG kDestructionPin = 0x40000000;
+
 template <class First, class... Rest>
 struct InterfaceList {
   // The interface of object that answers iid, or null.
@@ -49,7 +55,7 @@ class CComObjectRootEx {
   // destructor, where its IUnknown is already gone.
   void FinalRelease() noexcept {}
 
-  // Answers from the class's interface map; the reference goes through the
+  // Answers from the class's interface list; the reference goes through the
   // interface, so it reaches the outer object when aggregated.
   HRESULT InternalQueryInterface(REFIID iid, void** ppv) noexcept {
     if (!ppv) return E_POINTER;
@@ -62,13 +68,8 @@ class CComObjectRootEx {
  protected:
   ULONG InternalAddRef() noexcept { return ++refs_; }
   ULONG InternalRelease() noexcept { return --refs_; }
-  // Called on the final release, before destruction: a call that reaches
-  // the object while it releases what it holds (an AddRef and Release from
-  // a member's destructor) moves the count around this value and can never
-  // bring it to zero a second time.
-  void PinForDestruction() noexcept { refs_ = kDestructionPin; }
+  void PinForDestruction() noexcept { refs_ = zan::kDestructionPin; }
 
-  static constexpr ULONG kDestructionPin = 0x40000000;
   ULONG refs_ = 0;
 };
 
@@ -128,7 +129,7 @@ class CComAggObject final : public IUnknown {
   ULONG STDMETHODCALLTYPE Release() noexcept override {
     ULONG count = --refs_;
     if (count == 0) {
-      refs_ = kDestructionPin;  // as CComObject::Release
+      refs_ = zan::kDestructionPin;
       delete this;
     }
     return count;
@@ -146,7 +147,6 @@ class CComAggObject final : public IUnknown {
   HRESULT FinalConstruct() { return contained_.FinalConstruct(); }
 
  private:
-  static constexpr ULONG kDestructionPin = 0x40000000;
   ULONG refs_ = 0;
   CComContainedObject<T> contained_;
 };

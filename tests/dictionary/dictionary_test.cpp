@@ -1,5 +1,4 @@
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "support/module_fixture.h"
@@ -308,29 +307,9 @@ TEST_F(DictionaryTest, GetItemOverwritesItsOutVariantUnread) {
   EXPECT_REFS(&object, 1);
 }
 
-namespace {
-
-// A value that calls back into the dictionary holding it when the
-// dictionary releases it, as host objects may.
-class CallbackValue : public CountingObject {
- public:
-  Scripting::IDictionary* holder = nullptr;
-  LONG countSeen = -1;
-  ULONG STDMETHODCALLTYPE Release() override {
-    if (holder && refs == 2) {
-      Scripting::IDictionary* dying = std::exchange(holder, nullptr);
-      dying->AddRef();
-      dying->get_Count(&countSeen);
-      dying->Release();
-    }
-    return CountingObject::Release();
-  }
-};
-
-}  // namespace
-
 TEST_F(DictionaryTest, ValueThatCallsBackWhileTheDictionaryDies) {
-  CallbackValue value;
+  zantest::CallbackObject value;
+  LONG countSeen = -1;
   UniqueVariant k = String(OLESTR("v"));
   UniqueVariant v;
   V_VT(v.get()) = VT_DISPATCH;
@@ -339,9 +318,13 @@ TEST_F(DictionaryTest, ValueThatCallsBackWhileTheDictionaryDies) {
   ASSERT_HR(S_OK, dict_->Add(k.get(), v.get()));
   v.Clear();
   ASSERT_HR(S_OK, Add(OLESTR("w"), 1));
-  value.holder = dict_.get();
+  value.onRelease = [dying = dict_.get(), &countSeen] {
+    dying->AddRef();
+    dying->get_Count(&countSeen);
+    dying->Release();
+  };
   dict_.Reset();  // the last reference: the value's callback must be harmless
-  EXPECT_EQ(nullptr, value.holder);
-  EXPECT_EQ(0, value.countSeen);  // the dying dictionary is already empty
+  EXPECT_FALSE(value.onRelease);
+  EXPECT_EQ(0, countSeen);  // the dying dictionary is already empty
   EXPECT_REFS(&value, 1);
 }

@@ -1,5 +1,3 @@
-#include <utility>
-
 #include "script_fixture.h"
 
 using zan::ComPtr;
@@ -84,35 +82,19 @@ TEST_F(LineStoreTest, EditsOfTheStoreSetTheDirtyFlag) {
   EXPECT_REFS(&object, 1);
 }
 
-namespace {
-
-// A host line that calls back into the script holding it when the script
-// releases it, as host objects may.
-class CallbackLine : public CountingObject {
- public:
-  IScript* holder = nullptr;
-  LONG sizeSeen = -1;
-  ULONG STDMETHODCALLTYPE Release() override {
-    if (holder && refs == 2) {
-      IScript* dying = std::exchange(holder, nullptr);
-      dying->AddRef();
-      dying->get_Size(&sizeSeen);
-      dying->Release();
-    }
-    return CountingObject::Release();
-  }
-};
-
-}  // namespace
-
 TEST_F(LineStoreTest, LineThatCallsBackWhileTheScriptDies) {
-  CallbackLine line;
+  zantest::CallbackObject line;
+  LONG sizeSeen = -1;
   Append(OLESTR("a\nb"));
   ASSERT_HR(S_OK, script_->put_Line(1, &line));
-  line.holder = script_.get();
+  line.onRelease = [dying = script_.get(), &sizeSeen] {
+    dying->AddRef();
+    dying->get_Size(&sizeSeen);
+    dying->Release();
+  };
   script_.Reset();  // the last reference: the line's callback must be harmless
-  EXPECT_EQ(nullptr, line.holder);
-  EXPECT_EQ(1, line.sizeSeen);  // lines go from the end, so line 0 is still there
+  EXPECT_FALSE(line.onRelease);
+  EXPECT_EQ(1, sizeSeen);  // lines go from the end, so line 0 is still there
   EXPECT_REFS(&line, 1);
 }
 

@@ -2,6 +2,9 @@
 // and releasing. It lives on the stack; its count starts at 1 for the test.
 #pragma once
 
+#include <functional>
+#include <utility>
+
 #include "zanole/zanole.h"
 
 namespace zantest {
@@ -25,6 +28,18 @@ class CountingObject : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
     return E_NOTIMPL;
+  }
+};
+
+// A host object that calls back into whatever holds it when that holder
+// releases it (its count falls back to the test's own reference), as host
+// objects may; the callback runs once.
+class CallbackObject : public CountingObject {
+ public:
+  std::function<void()> onRelease;
+  ULONG STDMETHODCALLTYPE Release() override {
+    if (refs == 2 && onRelease) std::exchange(onRelease, nullptr)();
+    return CountingObject::Release();
   }
 };
 
