@@ -27,6 +27,14 @@ inline void ThrowIfFailed(HRESULT hr) {
 // For use inside catch (...): the HRESULT the caught exception stands for.
 HRESULT HResultFromCaught() noexcept;
 
+// The HRESULT of the reason the last failing call recorded for
+// GetLastError (not found, access denied, disk full, ...); E_FAIL when it
+// recorded none.
+inline HRESULT HResultFromLastError() noexcept {
+  const DWORD error = GetLastError();
+  return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
+}
+
 }  // namespace zan
 
 // The one catch form of an interface method that can throw inside:

@@ -220,7 +220,10 @@ TEST_F(LineReaderTest, FailuresKeepTheirReason) {
     EXPECT_FALSE(file.Open(c.path.c_str(), c.mode, FE_UTF8));
     EXPECT_EQ(c.error, GetLastError());
     EXPECT_EQ(c.error, file.LastError());
+    EXPECT_HR(HRESULT_FROM_WIN32(c.error), zan::HResultFromLastError());
   }
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_HR(E_FAIL, zan::HResultFromLastError());  // a failure that recorded no reason
   CEncodedFile_LineReader file;
   EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), file.LastError());
   ASSERT_TRUE(file.Open(folder_.WidePath("present.txt").c_str(), OM_READ, FE_UTF8));
