@@ -9,10 +9,25 @@ bash scripts/setup.sh
 # Wine runs the PE32 tests as i386 Linux processes. Some virtual machines
 # run 64-bit user code only (the kernel answers ENOEXEC to any i386
 # program); there the Windows target is still built, warnings and all, and
-# the run says loudly that its tests could not execute.
+# the run says loudly that its tests could not execute, unless
+# ZAN_EMULATE_I386=1 asks for them under qemu-i386 (scripts/emulate-i386.sh).
+i386_emulated() {
+  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386
+}
 can_run_i386() {
   local loader=/usr/lib/wine/wine
-  [ -x "$loader" ] && "$loader" --version >/dev/null 2>&1
+  ! i386_emulated && [ -x "$loader" ] && "$loader" --version >/dev/null 2>&1
+}
+
+# Under qemu-i386: the prefix boots once, outside the per-test timeout, and
+# the one test whose four busy threads crash the emulator (not the system)
+# is left out, loudly.
+run_windows_emulated() {
+  bash scripts/emulate-i386.sh
+  bash cmake/wine-run.sh "$PWD/build/windows/wineprefix" cmd /c exit 0 || true
+  local skip="Interlocked.CountsAcrossThreads"
+  echo "!!! windows tests run under qemu-i386; not run there: ${skip}"
+  GTEST_FILTER="-${skip}" ctest --preset windows
 }
 
 presets=("${@:-linux linux-asan windows}")
@@ -21,7 +36,12 @@ for preset in ${presets[*]}; do
   cmake --preset "${preset}" >/dev/null
   cmake --build --preset "${preset}"
   if [ "${preset}" = windows ] && ! can_run_i386; then
+    if [ "${ZAN_EMULATE_I386:-0}" = 1 ]; then
+      run_windows_emulated
+      continue
+    fi
     echo "!!! windows: built, but its tests were NOT run: this machine cannot execute i386 programs, so Wine cannot start"
+    echo "!!! (ZAN_EMULATE_I386=1 scripts/test-all.sh windows runs them under qemu-i386, slowly)"
     continue
   fi
   ctest --preset "${preset}"

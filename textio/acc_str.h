@@ -46,7 +46,7 @@ class CZanAccStrBase {
       buffer_ = std::move(fresh);
       capacity_ = static_cast<int>(grown);
     } else {
-      // memmove: the source may overlap the free end of the buffer.
+      // memmove: the source may lie in this very buffer.
       std::memmove(buffer_.get() + length_, source, static_cast<size_t>(count) * sizeof(T));
     }
     length_ += count;
