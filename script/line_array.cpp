@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 bool CLineArray::Reserve(LONG count) {
   if (count <= capacity_) return true;
@@ -47,9 +49,21 @@ void CLineArray::Truncate(LONG first) {
   }
 }
 
-void CLineArray::Remove(LONG index) {
-  IDispatch* line = items_[index];
-  std::memmove(items_ + index, items_ + index + 1, static_cast<size_t>(size_ - index - 1) * sizeof(IDispatch*));
-  --size_;
-  if (line) line->Release();
+void CLineArray::Erase(LONG first, LONG count) {
+  if (count <= 0) return;
+  // The array is whole again before any line is released, so a release
+  // that calls back finds the lines that remain, and the lines released
+  // are those that were in the range.
+  std::unique_ptr<IDispatch*[]> doomed(new (std::nothrow) IDispatch*[static_cast<size_t>(count)]);
+  const LONG slice = doomed ? count : 1;  // without room, one line at a time
+  IDispatch* one[1];
+  IDispatch** out = doomed ? doomed.get() : one;
+  // (A release that called back may have shortened the array meanwhile.)
+  for (LONG left = count; left > 0 && first + slice <= size_; left -= slice) {
+    std::memcpy(out, items_ + first, static_cast<size_t>(slice) * sizeof(IDispatch*));
+    std::memmove(items_ + first, items_ + first + slice, static_cast<size_t>(size_ - first - slice) * sizeof(IDispatch*));
+    size_ -= slice;
+    for (LONG i = 0; i < slice; ++i)
+      if (out[i]) out[i]->Release();
+  }
 }

@@ -31,7 +31,9 @@ class CLineArray {
   void Replace(LONG index, IDispatch* line);
   // Removes lines [first, size), releasing them.
   void Truncate(LONG first);
-  void Remove(LONG index);
+  void Remove(LONG index) { Erase(index, 1); }
+  // Removes the lines [first, first + count), releasing them.
+  void Erase(LONG first, LONG count);
   void Clear() { Truncate(0); }
 
  private:

@@ -44,12 +44,6 @@ HRESULT STDMETHODCALLTYPE CScript::GetCurFile(LPOLESTR* ppszFileName) noexcept {
   return E_FAIL;
 }
 
-// Text operations and persistence arrive with their own parts of the
-// document.
-HRESULT STDMETHODCALLTYPE CScript::get_Script(LONG, BSTR*) noexcept { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE CScript::get_ConcatScriptLines(BSTR*) noexcept { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE CScript::UpdateFromScript(IUnknown*, ULONG, LONG, LONG) noexcept { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE CScript::get_ConcatScriptLinesWithComments(BSTR*) noexcept { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE CScript::ReplaceScriptStr(BSTR, BSTR, LONG) noexcept { return E_NOTIMPL; }
+// Persistence arrives with its own part of the document.
 HRESULT STDMETHODCALLTYPE CScript::Load(LPCOLESTR, DWORD) noexcept { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE CScript::Save(LPCOLESTR, BOOL) noexcept { return E_NOTIMPL; }

@@ -58,6 +58,10 @@ class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersi
  private:
   // 0 <= index <= Size.
   bool IsValidPosition(LONG index) const { return index >= 0 && index <= lines_.size(); }
+  // Removes count lines from first when both ends are positions of the
+  // script and the range runs forwards, and sets the dirty flag; otherwise
+  // changes nothing and answers false.
+  bool RemoveRange(LONG first, LONG count);
   // Inserts a new line holding text under the source key; raises
   // E_OUTOFMEMORY.
   HRESULT InsertTextLine(LONG index, const OLECHAR* text);
@@ -69,6 +73,8 @@ class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersi
   // own failure.
   HRESULT FindLineInfo(LONG index, BSTR name, Scripting::IDictionary** line, zan::UniqueVariant* key) const;
 
+  // Set through data exchange; -1 until then.
+  LONG currentLine_ = -1;
   CLineArray lines_;
   bool dirty_ = false;
   LONG saveEncoding_ = FE_UTF8;

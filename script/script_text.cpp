@@ -1,0 +1,149 @@
+// The script as text: one line's text, the whole script as one string,
+// replacing strings, and copying ranges of lines from another script. The
+// text itself is built by line_text; here the arguments are checked and the
+// dirty flag kept.
+#include <cstdint>
+#include <vector>
+
+#include "base/com_ptr.h"
+#include "base/unique_bstr.h"
+#include "line_text.h"
+#include "script.h"
+#include "script_keys.h"
+#include "textio/bstr_text.h"
+
+HRESULT STDMETHODCALLTYPE CScript::get_Script(LONG lIndex, BSTR* pVal) noexcept {
+  if (lIndex == -1) lIndex = currentLine_;
+  try {
+    zan::UniqueBstr key = zan::UniqueBstr::FromText(kSourceKey);
+    IScript* self = this;
+    return self->GetLineInfo(lIndex, key.get(), pVal);
+  }
+  ZAN_CATCH_RETURN()
+}
+
+HRESULT STDMETHODCALLTYPE CScript::get_ConcatScriptLines(BSTR* pVal) noexcept {
+  if (!pVal) return E_POINTER;
+  try {
+    zan::UniqueBstr text;
+    HRESULT hr = ConcatenateLines(lines_, false, &text);
+    if (SUCCEEDED(hr)) *pVal = text.release();
+    return hr;
+  } catch (...) {
+    OutputDebugStringA("Exception in CScript::get_ConcatScriptLines\n");
+    return E_FAIL;
+  }
+}
+
+HRESULT STDMETHODCALLTYPE CScript::get_ConcatScriptLinesWithComments(BSTR* pVal) noexcept {
+  if (!pVal) return E_POINTER;
+  try {
+    zan::UniqueBstr text;
+    HRESULT hr = ConcatenateLines(lines_, true, &text);
+    if (SUCCEEDED(hr)) *pVal = text.release();
+    return hr;
+  }
+  ZAN_CATCH_RETURN()
+}
+
+HRESULT STDMETHODCALLTYPE CScript::ReplaceScriptStr(BSTR OldStr, BSTR NewStr, LONG lLineIndex) noexcept {
+  try {
+    IScript* self = this;
+    LONG first = lLineIndex, last = lLineIndex;
+    if (lLineIndex == -1) {
+      LONG size = 0;
+      self->get_Size(&size);
+      first = 0;
+      last = size - 1;
+    }
+    zan::UniqueBstr key = zan::UniqueBstr::FromText(kSourceKey);
+    // Each line through the object's own interface; a line without text,
+    // or an index without a line, has a null text, and the per-line results
+    // are not reported.
+    for (int64_t index = first; index <= last; ++index) {
+      const LONG i = static_cast<LONG>(index);
+      zan::UniqueBstr found;
+      self->GetLineInfo(i, key.get(), found.put());
+      CBstrText text = CBstrText::Attach(found.release());
+      if (OldStr) {
+        text.Replace(OldStr, NewStr);
+      } else {
+        text = CBstrText::Attach(SysAllocString(NewStr));
+        if (NewStr && !text.get()) zan::ThrowHr(E_OUTOFMEMORY);
+      }
+      self->SetLineInfo(i, key.get(), text.get());
+    }
+    dirty_ = true;
+    return S_OK;
+  }
+  ZAN_CATCH_RETURN()
+}
+
+namespace {
+
+// What UpdateFromScript does with the source and the range.
+enum UpdateAction : ULONG {
+  kInsert = 0,
+  kReplaceRange = 1,
+  kRemoveRange = 2,
+  kReplaceAll = 3,
+  kLastAction = 5,  // 4 and 5 do nothing
+};
+
+// The source's line objects that answer IDictionary, taken before this
+// script changes, so a script that is its own source inserts its lines as
+// they were. A line that the source does not hand out is skipped.
+std::vector<zan::ComPtr<Scripting::IDictionary>> SourceLines(IScript* source, LONG count) {
+  std::vector<zan::ComPtr<Scripting::IDictionary>> lines;
+  lines.reserve(static_cast<size_t>(count > 0 ? count : 0));
+  for (LONG i = 0; i < count; ++i) {
+    zan::ComPtr<IDispatch> line;
+    HRESULT got = source->get_Line(i, line.put());
+    zan::ComPtr<Scripting::IDictionary> dictionary;
+    if (line && SUCCEEDED(line.As(Scripting::IID_IDictionary, &dictionary)) && SUCCEEDED(got))
+      lines.push_back(std::move(dictionary));
+  }
+  return lines;
+}
+
+}  // namespace
+
+bool CScript::RemoveRange(LONG first, LONG count) {
+  const int64_t end = int64_t{first} + count;
+  // Both ends must be positions of the script, and the end may not lie
+  // before the start: no line outside the range is ever touched.
+  if (first < 0 || first > lines_.size() || end < first || end > lines_.size()) return false;
+  lines_.Erase(first, count);
+  dirty_ = true;
+  return true;
+}
+
+HRESULT STDMETHODCALLTYPE CScript::UpdateFromScript(IUnknown* pUnk, ULONG dwAction, LONG lFirstLine,
+                                                     LONG lNumLines) noexcept {
+  try {
+    zan::ComPtr<IScript> source;
+    if (pUnk) pUnk->QueryInterface(IID_IScript, source.put_void());
+    if (dwAction != kRemoveRange && pUnk && !source) return E_FAIL;
+    LONG count = 0;
+    if (dwAction != kRemoveRange && source) {
+      if (FAILED(source->get_Size(&count)) || lFirstLine > lines_.size()) lFirstLine = lines_.size();
+    }
+    if (dwAction > kLastAction) return E_INVALIDARG;
+    if (dwAction == kRemoveRange) {
+      RemoveRange(lFirstLine, lNumLines);
+      return S_OK;
+    }
+    if (dwAction != kInsert && dwAction != kReplaceRange && dwAction != kReplaceAll) return S_OK;
+    if (!source) return E_FAIL;
+    const auto inserted = SourceLines(source.get(), count);
+    if (dwAction == kReplaceRange) RemoveRange(lFirstLine, lNumLines);
+    IScript* self = this;
+    if (dwAction == kReplaceAll) self->Empty();
+    // Through the object's own interface; the position advances even when
+    // put_Line refuses it.
+    for (const auto& line : inserted) self->put_Line(lFirstLine++, line.get());
+    return S_OK;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
