@@ -1,6 +1,8 @@
-// The Script object's identity, creation check, document state and the
-// operations that arrive with later parts of the document.
+// The Script object's identity, creation check, document state and its
+// files.
 #include "script.h"
+
+#include "script_file.h"
 
 HRESULT CScript::FinalConstruct() {
   CLSID dictionary;
@@ -44,6 +46,23 @@ HRESULT STDMETHODCALLTYPE CScript::GetCurFile(LPOLESTR* ppszFileName) noexcept {
   return E_FAIL;
 }
 
-// Persistence arrives with its own part of the document.
-HRESULT STDMETHODCALLTYPE CScript::Load(LPCOLESTR, DWORD) noexcept { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE CScript::Save(LPCOLESTR, BOOL) noexcept { return E_NOTIMPL; }
+// The file's lines come after those the script holds; the mode is not
+// looked at. Loading is no edit: the script is clean afterwards.
+HRESULT STDMETHODCALLTYPE CScript::Load(LPCOLESTR pszFileName, DWORD) noexcept {
+  try {
+    HRESULT hr = LoadScriptFile(pszFileName, &lines_);
+    if (SUCCEEDED(hr)) dirty_ = false;
+    return hr;
+  }
+  ZAN_CATCH_RETURN()
+}
+
+// No file name is remembered, whatever fRemember says.
+HRESULT STDMETHODCALLTYPE CScript::Save(LPCOLESTR pszFileName, BOOL) noexcept {
+  try {
+    HRESULT hr = SaveScriptFile(lines_, pszFileName, saveEncoding_);
+    if (SUCCEEDED(hr)) dirty_ = false;
+    return hr;
+  }
+  ZAN_CATCH_RETURN()
+}

@@ -82,6 +82,11 @@ bool CEncodedFile_LineReader::WriteLine(BSTR text, bool newline) {
   return Kept(reader_->WriteLine(text, newline));
 }
 
+bool CEncodedFile_LineReader::Flush() {
+  if (!file_) return false;
+  return Kept(FFlushToDisk(file_));
+}
+
 bool CEncodedFile_LineReader::Close() {
   reader_.reset();
   if (!file_) return true;

@@ -26,6 +26,8 @@ class CEncodedFile_LineReader {
   bool ReadLine(zan::UniqueBstr* out, bool strip);
   // Writes text up to its first NUL, then CR LF when newline is set.
   bool WriteLine(BSTR text, bool newline);
+  // Writes what is buffered through to the disk.
+  bool Flush();
   // False when what was written could not all reach the file (a full disk
   // often shows only here, when the stream's buffer is flushed).
   bool Close();

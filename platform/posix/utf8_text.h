@@ -10,6 +10,8 @@ namespace zanole {
 
 // False for text that is not valid UTF-16 (a lone surrogate).
 bool Utf8FromWide(const WCHAR* text, std::string* out);
+// The UTF-16 form of a UTF-8 text (a path the C library handed back).
+std::basic_string<WCHAR> WideFromUtf8(const std::string& text);
 // Lenient form for display: invalid units become U+FFFD.
 std::string Utf8ForDisplay(const WCHAR* text, size_t length);
 

@@ -40,4 +40,5 @@ inline const IID& IidOf() noexcept {
 
 #include "crt_errors.h"
 #include "scripting.h"
+#include "wfile.h"
 #include "wstr.h"

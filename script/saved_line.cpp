@@ -1,0 +1,131 @@
+#include "saved_line.h"
+
+#include "base/unique_bstr.h"
+#include "base/unique_variant.h"
+#include "line_text.h"
+#include "script_keys.h"
+
+namespace {
+
+constexpr size_t kMarkerLength = 4;
+constexpr size_t kSeparatorLength = 3;
+
+// The keys never written to files, matched unit by unit.
+bool IsNeverSaved(BSTR key) {
+  const UINT length = SysStringLen(key);
+  return length == WcsLen(kWithIdKey) && WString(key, length) == kWithIdKey;
+}
+
+bool IsSourceKey(BSTR key) {
+  zan::UniqueBstr source = zan::UniqueBstr::FromText(kSourceKey);
+  return VarBstrCmp(key, source.get(), LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
+}
+
+// Keys and items of a dictionary as two arrays, index by index.
+class DictionaryArrays {
+ public:
+  HRESULT Read(Scripting::IDictionary* line) {
+    HRESULT hr = line->Keys(keys_.get());
+    if (SUCCEEDED(hr)) hr = line->Items(items_.get());
+    if (FAILED(hr)) return hr;
+    if (V_VT(keys_.get()) != (VT_ARRAY | VT_VARIANT) || V_VT(items_.get()) != (VT_ARRAY | VT_VARIANT)) return E_FAIL;
+    LONG lower = 0, upper = -1;
+    SafeArrayGetLBound(V_ARRAY(keys_.get()), 1, &lower);
+    SafeArrayGetUBound(V_ARRAY(keys_.get()), 1, &upper);
+    lower_ = lower;
+    count_ = upper - lower + 1;
+    return S_OK;
+  }
+  LONG count() const { return count_; }
+  HRESULT Get(LONG i, zan::UniqueVariant* key, zan::UniqueVariant* item) {
+    LONG at = lower_ + i;
+    HRESULT hr = SafeArrayGetElement(V_ARRAY(keys_.get()), &at, key->get());
+    return SUCCEEDED(hr) ? SafeArrayGetElement(V_ARRAY(items_.get()), &at, item->get()) : hr;
+  }
+
+ private:
+  zan::UniqueVariant keys_, items_;
+  LONG lower_ = 0, count_ = 0;
+};
+
+bool IsBlank(const OLECHAR* text) {
+  for (; *text; ++text)
+    if (!IsWSpace(*text)) return false;
+  return true;
+}
+
+WString Trimmed(const OLECHAR* begin, const OLECHAR* end) {
+  while (begin < end && IsWSpace(*begin)) ++begin;
+  while (end > begin && IsWSpace(end[-1])) --end;
+  return WString(begin, end);
+}
+
+HRESULT Store(Scripting::IDictionary* into, const WString& key, const WString& value) {
+  zan::UniqueVariant k = zan::MakeVariantBstr(key.c_str());
+  zan::UniqueVariant v = zan::MakeVariantBstr(value.c_str());
+  return into->put_Item(k.get(), v.get());
+}
+
+}  // namespace
+
+HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
+  out->clear();
+  zan::UniqueBstr text;
+  HRESULT hr = LineValueText(line, kSourceKey, &text);
+  if (FAILED(hr)) return hr;
+  if (text.get()) out->append(text.get(), text.length());
+  // A line that holds its text alone, the common case, has nothing more.
+  LONG count = 0;
+  if (SUCCEEDED(line->get_Count(&count)) && count <= (hr == S_OK ? 1 : 0)) return S_OK;
+  DictionaryArrays arrays;
+  hr = arrays.Read(line);
+  if (FAILED(hr)) return hr;
+  bool marked = false;
+  for (LONG i = 0; i < arrays.count(); ++i) {
+    zan::UniqueVariant key, item;
+    hr = arrays.Get(i, &key, &item);
+    if (FAILED(hr)) return hr;
+    if (V_VT(key.get()) != VT_BSTR || V_VT(item.get()) != VT_BSTR || SysStringLen(V_BSTR(item.get())) == 0) continue;
+    if (IsSourceKey(V_BSTR(key.get())) || IsNeverSaved(V_BSTR(key.get()))) continue;
+    if (!marked) out->append(kLineInfoMarker);
+    marked = true;
+    out->append(V_BSTR(key.get()), SysStringLen(V_BSTR(key.get())));
+    out->append(kPairSeparator);
+    out->append(V_BSTR(item.get()), SysStringLen(V_BSTR(item.get())));
+    out->append(kPairSeparator);
+  }
+  return S_OK;
+}
+
+SavedLineParts SplitSavedLine(const OLECHAR* line) {
+  SavedLineParts parts;
+  const size_t length = WcsLen(line);
+  const OLECHAR* marker = nullptr;
+  for (const OLECHAR* at = WcsStr(line, kLineInfoMarker); at; at = WcsStr(at + 1, kLineInfoMarker)) marker = at;
+  const OLECHAR* rest = marker ? marker + kMarkerLength : nullptr;
+  if (!marker || (!WcsStr(rest, kPairSeparator) && !IsBlank(rest))) {
+    parts.text.assign(line, length);
+    return parts;
+  }
+  const OLECHAR* end = marker;
+  while (end > line && IsWSpace(end[-1])) --end;
+  parts.text.assign(line, end);
+  parts.info = rest;
+  return parts;
+}
+
+HRESULT ParseSavedLine(const OLECHAR* line, Scripting::IDictionary* into) {
+  SavedLineParts parts = SplitSavedLine(line);
+  HRESULT hr = Store(into, kSourceKey, parts.text);
+  if (FAILED(hr) || !parts.info) return hr;
+  const OLECHAR* rest = parts.info;
+  while (const OLECHAR* keyEnd = WcsStr(rest, kPairSeparator)) {
+    const OLECHAR* value = keyEnd + kSeparatorLength;
+    const OLECHAR* valueEnd = WcsStr(value, kPairSeparator);
+    if (!valueEnd) break;  // an unclosed pair ends the information
+    hr = Store(into, Trimmed(rest, keyEnd), Trimmed(value, valueEnd));
+    if (FAILED(hr)) return hr;
+    rest = valueEnd + kSeparatorLength;
+  }
+  return S_OK;
+}

@@ -1,0 +1,33 @@
+// One line of a saved script file: the script text, then, when the line has
+// information to save, the marker " @@ " and one key "_;_" value "_;_" pair
+// per piece of information. There is no escaping: a key or value holding
+// either mark does not read back as written.
+#pragma once
+
+#include "zanole/zanole.h"
+
+inline constexpr const OLECHAR* kLineInfoMarker = OLESTR(" @@ ");
+inline constexpr const OLECHAR* kPairSeparator = OLESTR("_;_");
+
+// The file line of a line object. Its text is the item under the source
+// key (as text; empty when it has none); a pair is written for every string
+// key whose item is a non-empty string, except the source key and the keys
+// never saved ("with id"), in the dictionary's key order. Raises
+// E_OUTOFMEMORY; a failing dictionary's own failure is returned.
+HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out);
+
+// A read file line, up to its first NUL, cut into its script text and the
+// information after the last marker. The marker belongs to the text when
+// what follows it holds no pair separator and is not blank; otherwise the
+// text is what precedes it, without trailing blanks.
+struct SavedLineParts {
+  WString text;
+  const OLECHAR* info = nullptr;  // into the parsed line; null for none
+};
+SavedLineParts SplitSavedLine(const OLECHAR* line);
+
+// Stores a read file line in an empty line dictionary: the text under the
+// source key and each complete pair, trimmed at both ends (a later pair
+// wins; an unclosed pair and what follows it are dropped). The line is
+// unusable when this fails. Raises E_OUTOFMEMORY.
+HRESULT ParseSavedLine(const OLECHAR* line, Scripting::IDictionary* into);
