@@ -1,0 +1,36 @@
+// One line of a saved script file, as any text: parsing never crashes, and
+// what a parsed line renders parses back to a line that renders the same
+// (a saved file reads back as it was written).
+#include <string>
+
+#include "base/com_ptr.h"
+#include "dictionary/zan_dictionary.h"
+#include "script/saved_line.h"
+
+namespace {
+
+bool Reparse(const WString& text, WString* rendered) {
+  zan::ComPtr<Scripting::IDictionary> line;
+  if (FAILED(CreateLineDictionary(line.put()))) return false;
+  try {
+    if (FAILED(ParseSavedLine(text.c_str(), line.get()))) return false;
+    return SUCCEEDED(RenderSavedLine(line.get(), rendered));
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  WString text;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    const WCHAR unit = static_cast<WCHAR>(data[i] | (data[i + 1] << 8));
+    if (unit == 0 || unit == u'\r' || unit == u'\n') continue;  // a read line holds neither
+    text.push_back(unit);
+  }
+  WString once, twice;
+  if (!Reparse(text, &once) || !Reparse(once, &twice)) return 0;
+  if (once != twice) __builtin_trap();
+  return 0;
+}
