@@ -35,6 +35,14 @@ WString WriteScriptFile(int n) {
   return WString(name.begin(), name.end());
 }
 
+// A script loaded from the file name.
+zan::ComPtr<IScript4> Loaded(const WString& name, zan::ComPtr<IPersistFile>* file) {
+  zan::ComPtr<IScript4> script = NewScript();
+  script.As(IID_IPersistFile, file);
+  (*file)->Load(name.c_str(), 0);
+  return script;
+}
+
 void BM_LoadScriptFile(benchmark::State& state) {
   const WString name = WriteScriptFile(static_cast<int>(state.range(0)));
   for (auto _ : state) {
@@ -49,10 +57,8 @@ BENCHMARK(BM_LoadScriptFile)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillis
 
 void BM_SaveScriptFile(benchmark::State& state) {
   const WString name = WriteScriptFile(static_cast<int>(state.range(0)));
-  zan::ComPtr<IScript4> script = NewScript();
   zan::ComPtr<IPersistFile> file;
-  script.As(IID_IPersistFile, &file);
-  file->Load(name.c_str(), 0);
+  zan::ComPtr<IScript4> script = Loaded(name, &file);
   const WString out = name + OLESTR(".saved");
   for (auto _ : state) {
     if (FAILED(file->Save(out.c_str(), FALSE))) state.SkipWithError("save failed");
@@ -62,11 +68,8 @@ void BM_SaveScriptFile(benchmark::State& state) {
 BENCHMARK(BM_SaveScriptFile)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_ConcatScriptLines(benchmark::State& state) {
-  const WString name = WriteScriptFile(static_cast<int>(state.range(0)));
-  zan::ComPtr<IScript4> script = NewScript();
   zan::ComPtr<IPersistFile> file;
-  script.As(IID_IPersistFile, &file);
-  file->Load(name.c_str(), 0);
+  zan::ComPtr<IScript4> script = Loaded(WriteScriptFile(static_cast<int>(state.range(0))), &file);
   for (auto _ : state) {
     zan::UniqueBstr text;
     script->get_ConcatScriptLinesWithComments(text.put());

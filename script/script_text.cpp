@@ -22,13 +22,22 @@ HRESULT STDMETHODCALLTYPE CScript::get_Script(LONG lIndex, BSTR* pVal) noexcept 
   ZAN_CATCH_RETURN()
 }
 
+namespace {
+
+// Both concatenations: *out is written only when the whole text is there.
+HRESULT Concatenation(const CLineArray& lines, bool withComments, BSTR* out) {
+  zan::UniqueBstr text;
+  HRESULT hr = ConcatenateLines(lines, withComments, &text);
+  if (SUCCEEDED(hr)) *out = text.release();
+  return hr;
+}
+
+}  // namespace
+
 HRESULT STDMETHODCALLTYPE CScript::get_ConcatScriptLines(BSTR* pVal) noexcept {
   if (!pVal) return E_POINTER;
   try {
-    zan::UniqueBstr text;
-    HRESULT hr = ConcatenateLines(lines_, false, &text);
-    if (SUCCEEDED(hr)) *pVal = text.release();
-    return hr;
+    return Concatenation(lines_, false, pVal);
   } catch (...) {
     OutputDebugStringA("Exception in CScript::get_ConcatScriptLines\n");
     return E_FAIL;
@@ -38,10 +47,7 @@ HRESULT STDMETHODCALLTYPE CScript::get_ConcatScriptLines(BSTR* pVal) noexcept {
 HRESULT STDMETHODCALLTYPE CScript::get_ConcatScriptLinesWithComments(BSTR* pVal) noexcept {
   if (!pVal) return E_POINTER;
   try {
-    zan::UniqueBstr text;
-    HRESULT hr = ConcatenateLines(lines_, true, &text);
-    if (SUCCEEDED(hr)) *pVal = text.release();
-    return hr;
+    return Concatenation(lines_, true, pVal);
   }
   ZAN_CATCH_RETURN()
 }
