@@ -67,6 +67,8 @@ TEST_F(TextTest, OddLinesRenderAsTheirTextOrNothing) {
   ASSERT_HR(S_OK, script_->put_Line(1, &notADictionary));
   ASSERT_HR(S_OK, script_->put_Line(2, nullptr));
   EXPECT_EQ("7\n\n\n", Concat(false));
+  ASSERT_HR(S_OK, script_->Empty());  // the host object goes before the script
+  EXPECT_REFS(&notADictionary, 1);
 }
 
 TEST_F(TextTest, GetScriptIsTheLineText) {
