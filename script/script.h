@@ -8,14 +8,27 @@
 #include "line_array.h"
 #include "textio/file_encoding.h"
 #include "framework/com_object.h"
+#include "framework/connection_point.h"
 
-class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersistFile {
+// The one connection point of a script: its subscribers to _IScriptDataEvents.
+using CProxy_IScriptDataEvents = CConnectionPoint<_IScriptDataEvents>;
+
+class CScript : public CComObjectRootEx<CScript>,
+                public IScript4,
+                public IPersistFile,
+                public IScriptData,
+                public IConnectionPointContainer {
  public:
-  using Interfaces = zan::InterfaceList<IScript4, IScript, IScript2, IScript3, IPersistFile>;
+  using Interfaces = zan::InterfaceList<IScript4, IScript, IScript2, IScript3, IPersistFile, IScriptData,
+                                        IConnectionPointContainer>;
   // Creation check: the platform dictionary's ProgID must resolve.
   HRESULT FinalConstruct();
   // Lines may be host objects that call back while they are released.
-  void FinalRelease() noexcept { lines_.Clear(); }
+  // Subscribers are released without being told.
+  void FinalRelease() noexcept {
+    lines_.Clear();
+    events_.ReleaseAll();
+  }
 
   // IScript
   HRESULT STDMETHODCALLTYPE get_Size(LONG* pVal) noexcept override;
@@ -55,6 +68,17 @@ class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersi
   HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR pszFileName) noexcept override;
   HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) noexcept override;
 
+  // IScriptData
+  HRESULT STDMETHODCALLTYPE ApplyUpdate(ScriptUpdateInfo* pInfo, IUnknown* pUnk) noexcept override;
+  HRESULT STDMETHODCALLTYPE CreateCopy(ScriptUpdateInfo* pInfo, IScript** ppScript) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetLineScript(LONG lIndex, BSTR* pVal) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetCurrentLine(LONG lLine) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetCurrentLine(LONG* plLine) noexcept override;
+
+  // IConnectionPointContainer
+  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) noexcept override;
+  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) noexcept override;
+
  private:
   // 0 <= index <= Size.
   bool IsValidPosition(LONG index) const { return index >= 0 && index <= lines_.size(); }
@@ -78,4 +102,5 @@ class CScript : public CComObjectRootEx<CScript>, public IScript4, public IPersi
   CLineArray lines_;
   bool dirty_ = false;
   LONG saveEncoding_ = FE_UTF8;
+  CProxy_IScriptDataEvents events_{static_cast<IConnectionPointContainer*>(this)};
 };

@@ -14,6 +14,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 #include <ocidl.h>
+#include <olectl.h>
 #define ZAN_PLATFORM_WINDOWS 1
 #else
 #include "posix/basetypes.h"

@@ -1,0 +1,245 @@
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "script_fixture.h"
+
+using zan::ComPtr;
+using zan::UniqueBstr;
+using zantest::CountingObject;
+using zantest::Lines;
+
+namespace {
+
+// A subscriber that counts its references and writes what it hears into a
+// shared log; an optional callback runs inside its events.
+class Subscriber : public _IScriptDataEvents {
+ public:
+  Subscriber(std::string name, std::vector<std::string>* log) : name_(std::move(name)), log_(log) {}
+  ULONG refs = 1;
+  ScriptUpdateInfo lastInfo = {};
+  IUnknown* lastSource = nullptr;
+  std::function<void()> during;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IidOf<_IScriptDataEvents>())) {
+      *ppv = static_cast<_IScriptDataEvents*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE OnScriptUpdate(ScriptUpdateInfo* pInfo, IUnknown* pUnk) override {
+    lastInfo = *pInfo;
+    lastSource = pUnk;
+    log_->push_back(name_ + ":update");
+    if (during) during();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnCurrentLineChange(LONG lLine) override {
+    log_->push_back(name_ + ":" + std::to_string(lLine));
+    if (during) during();
+    return E_FAIL;  // not looked at
+  }
+
+ private:
+  std::string name_;
+  std::vector<std::string>* log_;
+};
+
+class DataTest : public zantest::ScriptTest {
+ protected:
+  void SetUp() override {
+    ScriptTest::SetUp();
+    ASSERT_HR(S_OK, script_.As(IidOf<IScriptData>(), &data_));
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_HR(S_OK, script_.As(IidOf<IConnectionPointContainer>(), &container));
+    ASSERT_HR(S_OK, container->FindConnectionPoint(IidOf<_IScriptDataEvents>(), point_.put()));
+  }
+  void TearDown() override {
+    point_.Reset();
+    data_.Reset();
+    ScriptTest::TearDown();
+  }
+
+  DWORD Advise(IUnknown* sink) {
+    DWORD cookie = 99;
+    EXPECT_HR(S_OK, point_->Advise(sink, &cookie));
+    return cookie;
+  }
+
+  ComPtr<IScriptData> data_;
+  ComPtr<IConnectionPoint> point_;
+  std::vector<std::string> log_;
+};
+
+using Strings = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(DataTest, CurrentLineIsToldToSubscribersInCookieOrder) {
+  LONG line = 0;
+  ASSERT_HR(S_OK, data_->GetCurrentLine(&line));
+  EXPECT_EQ(-1, line);
+  UniqueBstr text;
+  EXPECT_HR(E_FAIL, data_->GetLineScript(-1, text.put()));
+  Append(OLESTR("a\nb\nc"));
+  Subscriber first("1", &log_), second("2", &log_);
+  EXPECT_EQ(1u, Advise(&first));
+  EXPECT_EQ(2u, Advise(&second));
+  ASSERT_HR(S_OK, data_->SetCurrentLine(2));
+  EXPECT_EQ((Strings{"1:2", "2:2"}), log_);
+  ASSERT_HR(S_OK, data_->GetCurrentLine(&line));
+  EXPECT_EQ(2, line);
+  ASSERT_HR(S_OK, data_->GetLineScript(-1, text.put()));
+  EXPECT_EQ("c", zantest::Narrow(text.get()));
+  EXPECT_HR(S_OK, data_->SetCurrentLine(99));  // not checked against the lines
+  EXPECT_HR(E_POINTER, data_->GetCurrentLine(nullptr));
+  // Edits through IScript tell nobody.
+  ASSERT_HR(S_OK, script_->RemoveLine(0));
+  ASSERT_HR(S_OK, script_->SetLineInfo(0, Text(zantest::kSource), Text(OLESTR("x"))));
+  EXPECT_EQ(4u, log_.size());
+  EXPECT_HR(S_OK, point_->Unadvise(1));
+  EXPECT_HR(S_OK, point_->Unadvise(2));
+  EXPECT_REFS(&first, 1);
+  EXPECT_REFS(&second, 1);
+}
+
+TEST_F(DataTest, ApplyUpdateChangesTheLinesThenTellsTheRecord) {
+  Append(OLESTR("1\n2\n3\n4\n5"));
+  ComPtr<IScript4> source;
+  ASSERT_HR(S_OK, Create(CLSID_Script, &source));
+  ASSERT_HR(S_OK, source->AppendScriptLine(Text(OLESTR("s0\ns1"))));
+  Subscriber subscriber("s", &log_);
+  Advise(&subscriber);
+
+  ASSERT_HR(S_OK, data_->ApplyUpdate(nullptr, source.get()));
+  EXPECT_EQ((Lines{"s0", "s1"}), Texts());
+  const ScriptUpdateInfo& got = subscriber.lastInfo;
+  EXPECT_EQ(1, got.lTag);
+  EXPECT_EQ(0, got.lReserved1);
+  EXPECT_EQ(5, got.lNumLines);
+  EXPECT_EQ(0, got.lFirstLine);
+  EXPECT_EQ(3u, got.dwAction);
+  EXPECT_EQ(0, got.lReserved2);
+  EXPECT_EQ(static_cast<IUnknown*>(source.get()), subscriber.lastSource);
+
+  ScriptUpdateInfo invalid = {7, 8, 1, 0, 9, 10};
+  ASSERT_HR(S_OK, data_->ApplyUpdate(&invalid, source.get()));  // changes nothing, still told
+  EXPECT_EQ((Lines{"s0", "s1"}), Texts());
+  EXPECT_EQ(9u, subscriber.lastInfo.dwAction);
+  EXPECT_EQ(10, subscriber.lastInfo.lReserved2);
+  ScriptUpdateInfo remove = {1, 0, 1, 0, 2, 0};
+  ASSERT_HR(S_OK, data_->ApplyUpdate(&remove, nullptr));
+  EXPECT_EQ((Lines{"s1"}), Texts());
+  EXPECT_EQ((Strings{"s:update", "s:update", "s:update"}), log_);
+  EXPECT_HR(S_OK, point_->Unadvise(1));
+}
+
+TEST_F(DataTest, AdviseUnadviseAndCookies) {
+  CountingObject notASubscriber;
+  DWORD cookie = 5;
+  EXPECT_HR(CONNECT_E_CANNOTCONNECT, point_->Advise(&notASubscriber, &cookie));
+  EXPECT_EQ(0u, cookie);
+  EXPECT_HR(E_POINTER, point_->Advise(nullptr, &cookie));
+  Subscriber subscribers[6] = {{"a", &log_}, {"b", &log_}, {"c", &log_}, {"d", &log_}, {"e", &log_}, {"f", &log_}};
+  EXPECT_HR(E_POINTER, point_->Advise(&subscribers[0], nullptr));
+  for (DWORD i = 0; i < 5; ++i) EXPECT_EQ(i + 1, Advise(&subscribers[i]));  // grows past 4
+  EXPECT_HR(S_OK, point_->Unadvise(2));
+  EXPECT_HR(CONNECT_E_NOCONNECTION, point_->Unadvise(2));
+  EXPECT_HR(CONNECT_E_NOCONNECTION, point_->Unadvise(0));
+  EXPECT_HR(CONNECT_E_NOCONNECTION, point_->Unadvise(99));
+  EXPECT_EQ(2u, Advise(&subscribers[5]));  // the freed cookie again
+
+  ComPtr<IEnumConnections> connections;
+  ASSERT_HR(S_OK, point_->EnumConnections(connections.put()));
+  CONNECTDATA data[8] = {};
+  ULONG fetched = 0;
+  EXPECT_HR(S_FALSE, connections->Next(8, data, &fetched));
+  ASSERT_EQ(5u, fetched);
+  EXPECT_EQ(2u, data[1].dwCookie);
+  EXPECT_EQ(static_cast<IUnknown*>(&subscribers[5]), data[1].pUnk);
+  for (ULONG i = 0; i < fetched; ++i) data[i].pUnk->Release();
+  connections.Reset();  // the snapshot's references go with it
+  for (DWORD cookie : {1u, 2u, 3u, 4u, 5u}) EXPECT_HR(S_OK, point_->Unadvise(cookie));
+  for (Subscriber& s : subscribers) EXPECT_REFS(&s, 1);
+  EXPECT_REFS(&notASubscriber, 1);
+}
+
+TEST_F(DataTest, TheContainerAndItsOnePoint) {
+  ComPtr<IConnectionPointContainer> container;
+  ASSERT_HR(S_OK, script_.As(IidOf<IConnectionPointContainer>(), &container));
+  ComPtr<IConnectionPoint> other;
+  EXPECT_HR(CONNECT_E_NOCONNECTION, container->FindConnectionPoint(IidOf<IScriptData>(), other.put()));
+  EXPECT_HR(E_POINTER, container->FindConnectionPoint(IidOf<_IScriptDataEvents>(), nullptr));
+  IID iid = {};
+  ASSERT_HR(S_OK, point_->GetConnectionInterface(&iid));
+  EXPECT_TRUE(IsEqualGUID(IidOf<_IScriptDataEvents>(), iid));
+  ComPtr<IConnectionPointContainer> back;
+  ASSERT_HR(S_OK, point_->GetConnectionPointContainer(back.put()));
+  EXPECT_EQ(container.get(), back.get());
+  ComPtr<IEnumConnectionPoints> points;
+  ASSERT_HR(S_OK, container->EnumConnectionPoints(points.put()));
+  IConnectionPoint* listed[2] = {};
+  ULONG fetched = 0;
+  EXPECT_HR(S_FALSE, points->Next(2, listed, &fetched));
+  ASSERT_EQ(1u, fetched);
+  EXPECT_EQ(point_.get(), listed[0]);
+  listed[0]->Release();
+}
+
+// Subscribers that change the list or notify again from inside their
+// event: every subscriber present and still subscribed is reached, and no
+// one is reached after it left.
+TEST_F(DataTest, ReentrantSubscribersKeepTheWalkSafe) {
+  Subscriber leaver("leaver", &log_), stayer("stayer", &log_), nester("nester", &log_);
+  Subscriber late[5] = {{"n1", &log_}, {"n2", &log_}, {"n3", &log_}, {"n4", &log_}, {"n5", &log_}};
+  const DWORD leaverCookie = Advise(&leaver);
+  Advise(&stayer);
+  Advise(&nester);
+  leaver.during = [&] { point_->Unadvise(leaverCookie); };
+  bool nested = false;
+  nester.during = [&] {
+    if (nested) return;
+    nested = true;
+    for (Subscriber& s : late) Advise(&s);  // the array grows during the walk
+    data_->SetCurrentLine(7);
+  };
+  ASSERT_HR(S_OK, data_->SetCurrentLine(1));
+  // n1 takes the leaver's slot, the lowest free one: the nested walk
+  // reaches it first, the outer walk has passed it already.
+  EXPECT_EQ((Strings{"leaver:1", "stayer:1", "nester:1", "n1:7", "stayer:7", "nester:7", "n2:7", "n3:7", "n4:7",
+                     "n5:7", "n2:1", "n3:1", "n4:1", "n5:1"}),
+            log_);
+  EXPECT_REFS(&leaver, 1);
+  data_.Reset();
+  point_.Reset();
+  script_.Reset();  // destruction releases the rest without telling them
+  EXPECT_REFS(&stayer, 1);
+  EXPECT_REFS(&nester, 1);
+  for (Subscriber& s : late) EXPECT_REFS(&s, 1);
+  EXPECT_EQ(14u, log_.size());
+}
+
+TEST_F(DataTest, CreateCopyChecksItsPointerThenFillsTheRecord) {
+  Append(OLESTR("a\nb\nc"));
+  ScriptUpdateInfo info = {5, 6, 7, 8, 9, 10};
+  EXPECT_HR(E_POINTER, data_->CreateCopy(&info, nullptr));
+  EXPECT_EQ(7, info.lNumLines);  // untouched
+  // Without the server registered under its ProgID there is no copy, but
+  // the record is written first.
+  ComPtr<IScript> copy;
+  CLSID clsid;
+  if (SUCCEEDED(CLSIDFromProgID(OLESTR("Korvane.Script"), &clsid))) GTEST_SKIP() << "Korvane.Script is registered here";
+  EXPECT_TRUE(FAILED(data_->CreateCopy(&info, copy.put())));
+  EXPECT_FALSE(copy);
+  EXPECT_EQ(5, info.lTag);
+  EXPECT_EQ(0, info.lReserved1);
+  EXPECT_EQ(3, info.lNumLines);
+  EXPECT_EQ(0, info.lFirstLine);
+  EXPECT_EQ(3u, info.dwAction);
+  EXPECT_EQ(10, info.lReserved2);
+}
