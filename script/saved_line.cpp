@@ -97,11 +97,16 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
   return S_OK;
 }
 
+const OLECHAR* LastLineInfoMarker(const OLECHAR* line) {
+  const OLECHAR* marker = nullptr;
+  for (const OLECHAR* at = WcsStr(line, kLineInfoMarker); at; at = WcsStr(at + 1, kLineInfoMarker)) marker = at;
+  return marker;
+}
+
 SavedLineParts SplitSavedLine(const OLECHAR* line) {
   SavedLineParts parts;
   const size_t length = WcsLen(line);
-  const OLECHAR* marker = nullptr;
-  for (const OLECHAR* at = WcsStr(line, kLineInfoMarker); at; at = WcsStr(at + 1, kLineInfoMarker)) marker = at;
+  const OLECHAR* marker = LastLineInfoMarker(line);
   const OLECHAR* rest = marker ? marker + kMarkerLength : nullptr;
   if (!marker || (!WcsStr(rest, kPairSeparator) && !IsBlank(rest))) {
     parts.text.assign(line, length);

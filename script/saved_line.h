@@ -16,6 +16,9 @@ inline constexpr const OLECHAR* kPairSeparator = OLESTR("_;_");
 // E_OUTOFMEMORY; a failing dictionary's own failure is returned.
 HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out);
 
+// The last marker in a line (up to its first NUL), or null.
+const OLECHAR* LastLineInfoMarker(const OLECHAR* line);
+
 // A read file line, up to its first NUL, cut into its script text and the
 // information after the last marker. The marker belongs to the text when
 // what follows it holds no pair separator and is not blank; otherwise the

@@ -4,11 +4,13 @@
 
 #include "dictionary/zan_dictionary.h"
 #include "script/script.h"
+#include "scriptload/script_load.h"
 
 namespace {
 ObjectMapEntry g_objectMap[] = {
     {&CLSID_ZanDictionary, &zan::CreateInstance<CZanDictionaryImpl>},
     {&CLSID_Script, &zan::CreateInstance<CScript>},
+    {&CLSID_ScriptLoad, &zan::CreateInstance<CScriptLoad>},
 };
 
 // Built when the library loads (after the map above, in the same unit) and

@@ -1,0 +1,43 @@
+#include "script_load.h"
+
+#include "base/unique_bstr.h"
+#include "script/saved_line.h"
+#include "textio/encoded_file_line_reader.h"
+
+HRESULT STDMETHODCALLTYPE CScriptLoad::get_ConcatScriptLines(BSTR* pVal) noexcept {
+  if (!pVal) return E_POINTER;
+  // An empty, non-null string before any line; null when the copy cannot be made.
+  *pVal = SysAllocStringLen(text_.buffer() ? text_.buffer() : OLESTR(""), static_cast<UINT>(text_.length()));
+  return S_OK;
+}
+
+void CScriptLoad::AppendLine(const OLECHAR* line) {
+  // Cut only the saved form of line information: the last marker with a
+  // pair separator somewhere after it. The kept text is then trimmed at
+  // both ends; a line without it stays as it is.
+  const OLECHAR* begin = line;
+  const OLECHAR* end = line + WcsLen(line);
+  const OLECHAR* marker = LastLineInfoMarker(line);
+  if (marker && WcsStr(marker, kPairSeparator)) {
+    end = marker;
+    while (begin < end && IsWSpace(*begin)) ++begin;
+    while (end > begin && IsWSpace(end[-1])) --end;
+  }
+  if (text_.Append(begin, static_cast<int>(end - begin)) != 0 || text_.AppendChar(OLESTR('\n')) != 0)
+    zan::ThrowHr(E_OUTOFMEMORY);
+}
+
+HRESULT STDMETHODCALLTYPE CScriptLoad::Load(LPCOLESTR pszFileName, DWORD) noexcept {
+  try {
+    CEncodedFile_LineReader file;
+    if (!pszFileName || !file.Open(pszFileName, OM_READ, FE_UTF8)) return E_FAIL;
+    while (!file.AtEnd()) {
+      zan::UniqueBstr line;
+      // The recorded length: a line of one unit or less is skipped (in
+      // UTF-16 files that includes one-character lines).
+      if (file.ReadLine(&line, true) && line.length() > 1) AppendLine(line.get());
+    }
+    return S_OK;
+  }
+  ZAN_CATCH_RETURN()
+}
