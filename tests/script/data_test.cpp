@@ -243,3 +243,76 @@ TEST_F(DataTest, CreateCopyChecksItsPointerThenFillsTheRecord) {
   EXPECT_EQ(3u, info.dwAction);
   EXPECT_EQ(10, info.lReserved2);
 }
+
+namespace {
+
+// Registers Script under its ProgID for one test, as an installer would,
+// pointing at the library under test.
+class ScriptRegistration {
+ public:
+  ScriptRegistration() {
+    const char* path = ZAN_LIBRARY_PATH;
+    const WString module(path, path + std::char_traits<char>::length(path));
+    ok_ = SUCCEEDED(CoInitialize(nullptr)) && Set(Key(OLESTR("\\InprocServer32")), module) &&
+          Set(OLESTR("Korvane.Script\\CLSID"), Clsid());
+  }
+  ~ScriptRegistration() {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, OLESTR("Korvane.Script"));
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, Key(OLESTR("")).c_str());
+    CoUninitialize();
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  static WString Clsid() {
+    LPOLESTR text = nullptr;
+    StringFromCLSID(CLSID_Script, &text);
+    WString clsid = text ? text : OLESTR("");
+    CoTaskMemFree(text);
+    return clsid;
+  }
+  static WString Key(const WCHAR* below) { return WString(OLESTR("CLSID\\")) + Clsid() + below; }
+  static bool Set(const WString& path, const WString& value) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+      return false;
+    const LONG set = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                    static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
+    return set == ERROR_SUCCESS;
+  }
+  bool ok_ = false;
+};
+
+}  // namespace
+
+TEST_F(DataTest, CreateCopySharesTheLineObjects) {
+  Append(OLESTR("a\nb\nc"));
+  ScriptRegistration registration;
+  ASSERT_TRUE(registration.ok());
+  Subscriber subscriber("s", &log_);
+  Advise(&subscriber);
+  ComPtr<IScript> copy;
+  ASSERT_HR(S_OK, data_->CreateCopy(nullptr, copy.put()));
+  LONG size = 0;
+  ASSERT_HR(S_OK, copy->get_Size(&size));
+  ASSERT_EQ(3, size);
+  for (LONG i = 0; i < size; ++i) {
+    ComPtr<IDispatch> mine, theirs;
+    ASSERT_HR(S_OK, script_->get_Line(i, mine.put()));
+    ASSERT_HR(S_OK, copy->get_Line(i, theirs.put()));
+    EXPECT_EQ(mine.get(), theirs.get());
+  }
+  ASSERT_HR(S_OK, copy->SetLineInfo(0, Text(zantest::kSource), Text(OLESTR("changed"))));
+  EXPECT_EQ("changed", Info(0));
+  ComPtr<IScriptData> copyData;
+  ASSERT_HR(S_OK, copy.As(IidOf<IScriptData>(), &copyData));
+  LONG line = 0;
+  ASSERT_HR(S_OK, copyData->GetCurrentLine(&line));
+  EXPECT_EQ(-1, line);
+  EXPECT_TRUE(log_.empty());  // a copy tells nobody
+  copyData.Reset();
+  copy.Reset();
+  EXPECT_HR(S_OK, point_->Unadvise(1));
+}
