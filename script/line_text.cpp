@@ -7,17 +7,14 @@
 #include "script_keys.h"
 #include "textio/acc_str.h"
 
-HRESULT LineValueText(Scripting::IDictionary* line, const OLECHAR* key, zan::UniqueBstr* text) noexcept {
+HRESULT LineValueText(Scripting::IDictionary* line, VARIANT* key, zan::UniqueBstr* text) noexcept {
   text->reset();
-  zan::UniqueVariant name;
-  HRESULT hr = zan::MakeVariantBstr(key, &name);
-  if (FAILED(hr)) return hr;
   VARIANT_BOOL exists = VARIANT_FALSE;
-  hr = line->Exists(name.get(), &exists);
+  HRESULT hr = line->Exists(key, &exists);
   if (FAILED(hr)) return hr;
   if (!exists) return S_FALSE;
   zan::UniqueVariant value;
-  hr = line->get_Item(name.get(), value.get());
+  hr = line->get_Item(key, value.get());
   if (FAILED(hr)) return hr;
   // A value without a text form contributes nothing.
   if (V_VT(value.get()) != VT_BSTR) VariantChangeType(value.get(), value.get(), 0, VT_BSTR);
@@ -35,19 +32,21 @@ void AppendText(CZanAccStrW* to, const OLECHAR* text, int count = -1) {
 }  // namespace
 
 HRESULT ConcatenateLines(const CLineArray& lines, bool withComments, zan::UniqueBstr* out) {
+  zan::UniqueVariant sourceKey = zan::MakeVariantBstr(kSourceKey);
+  zan::UniqueVariant commentKey = zan::MakeVariantBstr(kCommentKey);
   CZanAccStrW text;
   for (LONG i = 0; i < lines.size(); ++i) {
     zan::ComPtr<Scripting::IDictionary> line;
     IDispatch* object = lines.at(i);
     if (object && SUCCEEDED(object->QueryInterface(Scripting::IID_IDictionary, line.put_void()))) {
       zan::UniqueBstr part;
-      HRESULT hr = LineValueText(line.get(), kSourceKey, &part);
+      HRESULT hr = LineValueText(line.get(), sourceKey.get(), &part);
       if (FAILED(hr)) return hr;
       const bool hasText = hr == S_OK;
       AppendText(&text, part.get());
       // A comment is rendered only behind a text, with nothing between.
       if (withComments && hasText) {
-        hr = LineValueText(line.get(), kCommentKey, &part);
+        hr = LineValueText(line.get(), commentKey.get(), &part);
         if (FAILED(hr)) return hr;
         AppendText(&text, part.get());
       }

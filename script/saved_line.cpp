@@ -16,9 +16,8 @@ bool IsNeverSaved(BSTR key) {
   return length == WcsLen(kWithIdKey) && WString(key, length) == kWithIdKey;
 }
 
-bool IsSourceKey(BSTR key) {
-  zan::UniqueBstr source = zan::UniqueBstr::FromText(kSourceKey);
-  return VarBstrCmp(key, source.get(), LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
+bool IsSourceKey(BSTR key, BSTR sourceKey) {
+  return VarBstrCmp(key, sourceKey, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
 }
 
 // Keys and items of a dictionary as two arrays, index by index.
@@ -70,8 +69,9 @@ HRESULT Store(Scripting::IDictionary* into, const WString& key, const WString& v
 
 HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
   out->clear();
+  zan::UniqueVariant sourceKey = zan::MakeVariantBstr(kSourceKey);
   zan::UniqueBstr text;
-  HRESULT hr = LineValueText(line, kSourceKey, &text);
+  HRESULT hr = LineValueText(line, sourceKey.get(), &text);
   if (FAILED(hr)) return hr;
   if (text.get()) out->append(text.get(), text.length());
   // A line that holds its text alone, the common case, has nothing more.
@@ -86,7 +86,7 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
     hr = arrays.Get(i, &key, &item);
     if (FAILED(hr)) return hr;
     if (V_VT(key.get()) != VT_BSTR || V_VT(item.get()) != VT_BSTR || SysStringLen(V_BSTR(item.get())) == 0) continue;
-    if (IsSourceKey(V_BSTR(key.get())) || IsNeverSaved(V_BSTR(key.get()))) continue;
+    if (IsSourceKey(V_BSTR(key.get()), V_BSTR(sourceKey.get())) || IsNeverSaved(V_BSTR(key.get()))) continue;
     if (!marked) out->append(kLineInfoMarker);
     marked = true;
     out->append(V_BSTR(key.get()), SysStringLen(V_BSTR(key.get())));
