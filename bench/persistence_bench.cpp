@@ -6,17 +6,10 @@
 #include <filesystem>
 #include <string>
 
-#include "base/com_ptr.h"
+#include "bench_script.h"
 #include "base/unique_bstr.h"
-#include "script/script.h"
 
 namespace {
-
-zan::ComPtr<IScript4> NewScript() {
-  zan::ComPtr<IScript4> script;
-  zan::CreateInstance<CScript>(nullptr, IID_IScript4, script.put_void());
-  return script;
-}
 
 // A file of n lines of about 50 characters, every third with a comment.
 WString WriteScriptFile(int n) {

@@ -3,16 +3,9 @@
 
 #include <string>
 
-#include "base/com_ptr.h"
-#include "script/script.h"
+#include "bench_script.h"
 
 namespace {
-
-zan::ComPtr<IScript4> NewScript() {
-  zan::ComPtr<IScript4> script;
-  zan::CreateInstance<CScript>(nullptr, IID_IScript4, script.put_void());
-  return script;
-}
 
 BSTR ScriptText(int lines) {
   std::string text;

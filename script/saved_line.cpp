@@ -54,8 +54,7 @@ bool IsBlank(const OLECHAR* text) {
 }
 
 WString Trimmed(const OLECHAR* begin, const OLECHAR* end) {
-  while (begin < end && IsWSpace(*begin)) ++begin;
-  while (end > begin && IsWSpace(end[-1])) --end;
+  TrimBlanks(&begin, &end);
   return WString(begin, end);
 }
 
@@ -97,6 +96,15 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
   return S_OK;
 }
 
+void TrimTrailingBlanks(const OLECHAR* begin, const OLECHAR** end) {
+  while (*end > begin && IsWSpace((*end)[-1])) --*end;
+}
+
+void TrimBlanks(const OLECHAR** begin, const OLECHAR** end) {
+  while (*begin < *end && IsWSpace(**begin)) ++*begin;
+  TrimTrailingBlanks(*begin, end);
+}
+
 const OLECHAR* LastLineInfoMarker(const OLECHAR* line) {
   const OLECHAR* marker = nullptr;
   for (const OLECHAR* at = WcsStr(line, kLineInfoMarker); at; at = WcsStr(at + 1, kLineInfoMarker)) marker = at;
@@ -113,7 +121,7 @@ SavedLineParts SplitSavedLine(const OLECHAR* line) {
     return parts;
   }
   const OLECHAR* end = marker;
-  while (end > line && IsWSpace(end[-1])) --end;
+  TrimTrailingBlanks(line, &end);
   parts.text.assign(line, end);
   parts.info = rest;
   return parts;

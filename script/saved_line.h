@@ -16,6 +16,11 @@ inline constexpr const OLECHAR* kPairSeparator = OLESTR("_;_");
 // E_OUTOFMEMORY; a failing dictionary's own failure is returned.
 HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out);
 
+// Narrows [*begin, *end) to drop white space (IsWSpace) at its ends: both,
+// or the end only.
+void TrimBlanks(const OLECHAR** begin, const OLECHAR** end);
+void TrimTrailingBlanks(const OLECHAR* begin, const OLECHAR** end);
+
 // The last marker in a line (up to its first NUL), or null.
 const OLECHAR* LastLineInfoMarker(const OLECHAR* line);
 

@@ -20,8 +20,7 @@ void CScriptLoad::AppendLine(const OLECHAR* line) {
   const OLECHAR* marker = LastLineInfoMarker(line);
   if (marker && WcsStr(marker, kPairSeparator)) {
     end = marker;
-    while (begin < end && IsWSpace(*begin)) ++begin;
-    while (end > begin && IsWSpace(end[-1])) --end;
+    TrimBlanks(&begin, &end);
   }
   if (text_.Append(begin, static_cast<int>(end - begin)) != 0 || text_.AppendChar(OLESTR('\n')) != 0)
     zan::ThrowHr(E_OUTOFMEMORY);

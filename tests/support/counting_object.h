@@ -12,7 +12,7 @@ namespace zantest {
 class CountingObject : public IDispatch {
  public:
   ULONG refs = 1;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) noexcept override {
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch)) {
       *ppv = static_cast<IDispatch*>(this);
       AddRef();
@@ -21,12 +21,12 @@ class CountingObject : public IDispatch {
     *ppv = nullptr;
     return E_NOINTERFACE;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() noexcept override { return --refs; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept override {
     return E_NOTIMPL;
   }
 };
@@ -37,7 +37,7 @@ class CountingObject : public IDispatch {
 class CallbackObject : public CountingObject {
  public:
   std::function<void()> onRelease;
-  ULONG STDMETHODCALLTYPE Release() override {
+  ULONG STDMETHODCALLTYPE Release() noexcept override {
     if (refs == 2 && onRelease) std::exchange(onRelease, nullptr)();
     return CountingObject::Release();
   }
