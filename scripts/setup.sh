@@ -6,7 +6,7 @@ set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
-native=(cmake make g++ pkg-config libicu-dev googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy)
+native=(cmake make g++ pkg-config python3 libicu-dev googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy)
 # wine64-tools brings widl-stable; libwine-dev its IDL files; libwine:i386 stdole2.tlb.
 windows=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64-tools libwine-dev libwine:i386)
 

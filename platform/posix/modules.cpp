@@ -42,13 +42,16 @@ std::string PathOf(HMODULE module) {
 
 extern "C" {
 
-HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, void*, DWORD) {
+HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, void*, DWORD dwFlags) {
   std::string path;
   if (!lpLibFileName || !zanole::Utf8FromWide(lpLibFileName, &path) || path.empty())
     return Fail(ERROR_INVALID_PARAMETER, static_cast<HMODULE>(nullptr));
   std::lock_guard<std::mutex> hold(g_loadLock);
   auto* module = static_cast<HMODULE>(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!module) return Fail(ERROR_MOD_NOT_FOUND, static_cast<HMODULE>(nullptr));
+  // Loaded for its resources only: no DllMain, unless it already runs as code.
+  if ((dwFlags & LOAD_LIBRARY_AS_DATAFILE) && !LoadCounts().count(module))
+    return reinterpret_cast<HMODULE>(reinterpret_cast<ULONG_PTR>(module) | 1);
   if (LoadCounts()[module]++ == 0) {
     const ZanResourceDirectory* directory = zanole::DirectoryOf(module);
     if (directory && directory->dllMain && !directory->dllMain(module, DLL_PROCESS_ATTACH, nullptr)) {
@@ -65,6 +68,8 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) { return LoadLibraryExW(lpLib
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
   if (!hLibModule) return Fail(ERROR_INVALID_HANDLE, FALSE);
   std::lock_guard<std::mutex> hold(g_loadLock);
+  if (zanole::IsDataFileHandle(hLibModule))
+    return dlclose(zanole::LoaderHandle(hLibModule)) == 0 ? TRUE : Fail(ERROR_INVALID_HANDLE, FALSE);
   auto it = LoadCounts().find(hLibModule);
   if (it != LoadCounts().end() && --it->second == 0) {
     LoadCounts().erase(it);
@@ -75,7 +80,8 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-  if (!hModule || !lpProcName) return Fail(ERROR_INVALID_HANDLE, static_cast<FARPROC>(nullptr));
+  if (!hModule || !lpProcName || zanole::IsDataFileHandle(hModule))
+    return Fail(ERROR_INVALID_HANDLE, static_cast<FARPROC>(nullptr));
   void* symbol = dlsym(hModule, lpProcName);
   if (!symbol) return Fail(ERROR_PROC_NOT_FOUND, static_cast<FARPROC>(nullptr));
   return reinterpret_cast<FARPROC>(symbol);
@@ -83,6 +89,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
   if (!lpFilename || nSize == 0) return Fail(ERROR_INSUFFICIENT_BUFFER, DWORD(0));
+  hModule = zanole::LoaderHandle(hModule);
   std::string path = PathOf(hModule ? hModule : static_cast<HMODULE>(dlopen(nullptr, RTLD_LAZY)));
   int n = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), static_cast<int>(path.size()), nullptr, 0);
   if (path.empty() || n <= 0) return Fail(ERROR_MOD_NOT_FOUND, DWORD(0));

@@ -14,6 +14,7 @@ using zanole::Fail;
 namespace zanole {
 
 const ZanResourceDirectory* DirectoryOf(HMODULE module) {
+  module = LoaderHandle(module);
   if (!module) module = static_cast<HMODULE>(dlopen(nullptr, RTLD_LAZY));
   void* symbol = dlsym(module, "zan_resources");
   // dlsym also searches the module's dependencies; only its own counts.

@@ -69,11 +69,137 @@ typedef struct tagTLIBATTR {
   WORD wLibFlags;
 } TLIBATTR;
 
-// Described in full when type libraries are served on this target.
-struct tagTYPEATTR;
-typedef struct tagTYPEATTR TYPEATTR;
-struct tagFUNCDESC;
-typedef struct tagFUNCDESC FUNCDESC;
+typedef enum tagFUNCKIND {
+  FUNC_VIRTUAL = 0,
+  FUNC_PUREVIRTUAL = 1,
+  FUNC_NONVIRTUAL = 2,
+  FUNC_STATIC = 3,
+  FUNC_DISPATCH = 4
+} FUNCKIND;
+
+typedef enum tagCALLCONV {
+  CC_FASTCALL = 0,
+  CC_CDECL = 1,
+  CC_MSCPASCAL = 2,
+  CC_PASCAL = 2,
+  CC_MACPASCAL = 3,
+  CC_STDCALL = 4,
+  CC_FPFASTCALL = 5,
+  CC_SYSCALL = 6,
+  CC_MPWCDECL = 7,
+  CC_MPWPASCAL = 8,
+  CC_MAX = 9
+} CALLCONV;
+
+typedef enum tagREGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER = 1, REGKIND_NONE = 2 } REGKIND;
+
+#define MEMBERID_NIL DISPID_UNKNOWN
+
+#define TYPEFLAG_FAPPOBJECT 0x0001
+#define TYPEFLAG_FCANCREATE 0x0002
+#define TYPEFLAG_FLICENSED 0x0004
+#define TYPEFLAG_FPREDECLID 0x0008
+#define TYPEFLAG_FHIDDEN 0x0010
+#define TYPEFLAG_FCONTROL 0x0020
+#define TYPEFLAG_FDUAL 0x0040
+#define TYPEFLAG_FNONEXTENSIBLE 0x0080
+#define TYPEFLAG_FOLEAUTOMATION 0x0100
+#define TYPEFLAG_FRESTRICTED 0x0200
+#define TYPEFLAG_FAGGREGATABLE 0x0400
+#define TYPEFLAG_FREPLACEABLE 0x0800
+#define TYPEFLAG_FDISPATCHABLE 0x1000
+#define TYPEFLAG_FREVERSEBIND 0x2000
+#define TYPEFLAG_FPROXY 0x4000
+
+#define IMPLTYPEFLAG_FDEFAULT 0x1
+#define IMPLTYPEFLAG_FSOURCE 0x2
+#define IMPLTYPEFLAG_FRESTRICTED 0x4
+#define IMPLTYPEFLAG_FDEFAULTVTABLE 0x8
+
+#define PARAMFLAG_NONE 0x00
+#define PARAMFLAG_FIN 0x01
+#define PARAMFLAG_FOUT 0x02
+#define PARAMFLAG_FLCID 0x04
+#define PARAMFLAG_FRETVAL 0x08
+#define PARAMFLAG_FOPT 0x10
+#define PARAMFLAG_FHASDEFAULT 0x20
+#define PARAMFLAG_FHASCUSTDATA 0x40
+
+#define LIBFLAG_FRESTRICTED 0x1
+#define LIBFLAG_FCONTROL 0x2
+#define LIBFLAG_FHIDDEN 0x4
+#define LIBFLAG_FHASDISKIMAGE 0x8
+
+struct tagARRAYDESC;
+typedef struct tagTYPEDESC {
+  union {
+    struct tagTYPEDESC* lptdesc;
+    struct tagARRAYDESC* lpadesc;
+    HREFTYPE hreftype;
+  };
+  VARTYPE vt;
+} TYPEDESC;
+
+typedef struct tagIDLDESC {
+  ULONG_PTR dwReserved;
+  USHORT wIDLFlags;
+} IDLDESC;
+
+typedef struct tagPARAMDESCEX {
+  ULONG cBytes;
+  VARIANTARG varDefaultValue;
+} PARAMDESCEX, *LPPARAMDESCEX;
+
+typedef struct tagPARAMDESC {
+  LPPARAMDESCEX pparamdescex;
+  USHORT wParamFlags;
+} PARAMDESC;
+
+typedef struct tagELEMDESC {
+  TYPEDESC tdesc;
+  union {
+    IDLDESC idldesc;
+    PARAMDESC paramdesc;
+  };
+} ELEMDESC;
+
+typedef struct tagTYPEATTR {
+  GUID guid;
+  LCID lcid;
+  DWORD dwReserved;
+  MEMBERID memidConstructor;
+  MEMBERID memidDestructor;
+  LPOLESTR lpstrSchema;
+  ULONG cbSizeInstance;
+  TYPEKIND typekind;
+  WORD cFuncs;
+  WORD cVars;
+  WORD cImplTypes;
+  WORD cbSizeVft;
+  WORD cbAlignment;
+  WORD wTypeFlags;
+  WORD wMajorVerNum;
+  WORD wMinorVerNum;
+  TYPEDESC tdescAlias;
+  IDLDESC idldescType;
+} TYPEATTR;
+
+typedef struct tagFUNCDESC {
+  MEMBERID memid;
+  SCODE* lprgscode;
+  ELEMDESC* lprgelemdescParam;
+  FUNCKIND funckind;
+  INVOKEKIND invkind;
+  CALLCONV callconv;
+  SHORT cParams;
+  SHORT cParamsOpt;
+  SHORT oVft;
+  SHORT cScodes;
+  ELEMDESC elemdescFunc;
+  WORD wFuncFlags;
+} FUNCDESC;
+
+// Variables are not described by the type libraries this platform serves.
 struct tagVARDESC;
 typedef struct tagVARDESC VARDESC;
 struct ITypeComp;
@@ -179,6 +305,13 @@ extern const IID IID_IPersistFile;
 
 HRESULT STDAPICALLTYPE LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid,
                                       ITypeLib** pptlib);
+HRESULT STDAPICALLTYPE LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
+HRESULT STDAPICALLTYPE LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib);
+HRESULT STDAPICALLTYPE RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir);
+HRESULT STDAPICALLTYPE UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid,
+                                         SYSKIND syskind);
+HRESULT STDAPICALLTYPE QueryPathOfRegTypeLib(REFGUID guid, WORD wMaj, WORD wMin, LCID lcid,
+                                             LPBSTR lpbstrPathName);
 
 LPVOID STDAPICALLTYPE CoTaskMemAlloc(SIZE_T cb);
 LPVOID STDAPICALLTYPE CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
