@@ -9,13 +9,18 @@ namespace {
 std::atomic<bool> g_tableReady{false};
 }  // namespace
 
-CClassObjectTable::CClassObjectTable(ObjectMapEntry* begin, ObjectMapEntry* end) : begin_(begin), end_(end) {
-  InitializeCriticalSection(&lock_);
+bool CClassObjectTable::Init() noexcept {
+  if (initialized_) return true;
+  if (!InitializeCriticalSectionAndSpinCount(&lock_, 0)) return false;
   ZanModule();  // the module lives at least as long as the table
+  initialized_ = true;
   g_tableReady = true;
+  return true;
 }
 
-CClassObjectTable::~CClassObjectTable() {
+void CClassObjectTable::Term() noexcept {
+  if (!initialized_) return;
+  initialized_ = false;
   g_tableReady = false;
   for (ObjectMapEntry* e = begin_; e != end_; ++e) {
     if (IUnknown* object = e->classObject.exchange(nullptr)) object->Release();

@@ -1,6 +1,7 @@
 // The library's one process-wide state: the lock count that tells the
-// platform whether the library may unload, and the module critical section
-// that guards lazy, shared initialisation across apartments.
+// platform whether the library may unload, the module critical section
+// that guards lazy, shared initialisation across apartments, and the
+// platform's global interface table, made on request.
 #pragma once
 
 #include "zanole/zanole.h"
@@ -8,7 +9,7 @@
 class CZanScriptModule {
  public:
   CZanScriptModule();
-  ~CZanScriptModule();
+  ~CZanScriptModule() { Term(); }
   CZanScriptModule(const CZanScriptModule&) = delete;
   CZanScriptModule& operator=(const CZanScriptModule&) = delete;
 
@@ -17,9 +18,24 @@ class CZanScriptModule {
   LONG GetLockCount() const { return lockCount_; }
   CRITICAL_SECTION& CriticalSection() { return criticalSection_; }
 
+  // True when the critical section could not be made: the library then
+  // refuses to load.
+  bool InitFailed() const { return initFailed_; }
+  bool Initialized() const { return initialized_; }
+
+  // The table, made on first use and kept; each call hands out one more
+  // reference. A failure to make it is returned and nothing is kept.
+  HRESULT GetGlobalInterfaceTable(IGlobalInterfaceTable** table) noexcept;
+
+  // Releases the table and the critical section; later calls do nothing.
+  void Term() noexcept;
+
  private:
   LONG volatile lockCount_ = 0;
   CRITICAL_SECTION criticalSection_;
+  IGlobalInterfaceTable* globalInterfaceTable_ = nullptr;
+  bool initialized_ = false;
+  bool initFailed_ = false;
 };
 
 // Constructed on first use, which the class-object table's own

@@ -79,6 +79,10 @@ class CScript : public CComObjectRootEx<CScript>,
   HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) noexcept override;
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) noexcept override;
 
+ protected:
+  // The legacy configuration's get_Line answers S_OK for a null out-pointer.
+  bool nullLineOutIsSuccess_ = false;
+
  private:
   // 0 <= index <= Size.
   bool IsValidPosition(LONG index) const { return index >= 0 && index <= lines_.size(); }

@@ -16,7 +16,7 @@ HRESULT STDMETHODCALLTYPE CScript::get_Size(LONG* pVal) noexcept {
 
 HRESULT STDMETHODCALLTYPE CScript::get_Line(LONG lIndex, IDispatch** pVal) noexcept {
   if (!IsValidPosition(lIndex) || lIndex == lines_.size()) return E_FAIL;
-  if (!pVal) return E_POINTER;
+  if (!pVal) return nullLineOutIsSuccess_ ? S_OK : E_POINTER;
   *pVal = lines_.at(lIndex);
   if (*pVal) (*pVal)->AddRef();
   return S_OK;

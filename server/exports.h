@@ -5,3 +5,6 @@
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
 STDAPI DllCanUnloadNow(void);
+STDAPI DllRegisterServer(void);
+STDAPI DllUnregisterServer(void);
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);

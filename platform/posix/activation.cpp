@@ -8,6 +8,10 @@
 
 #include "zanole/zanole.h"
 
+namespace zanole {
+IGlobalInterfaceTable* TheGlobalInterfaceTable();
+}  // namespace zanole
+
 namespace {
 
 thread_local int g_initCount = 0;
@@ -107,6 +111,12 @@ HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DW
                                         LPVOID* ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
+  // The platform's own classes need no registration.
+  if (IsEqualGUID(rclsid, CLSID_StdGlobalInterfaceTable)) {
+    if (g_initCount == 0) return CO_E_NOTINITIALIZED;
+    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+    return zanole::TheGlobalInterfaceTable()->QueryInterface(riid, ppv);
+  }
   IClassFactory* factory = nullptr;
   HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
   if (FAILED(hr)) return hr;

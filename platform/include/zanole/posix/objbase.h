@@ -279,6 +279,14 @@ struct IDispatch : IUnknown {
 };
 typedef IDispatch* LPDISPATCH;
 
+// The process-wide table that hands an interface from one apartment to
+// another.
+struct IGlobalInterfaceTable : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE RegisterInterfaceInGlobal(IUnknown* pUnk, REFIID riid, DWORD* pdwCookie) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RevokeInterfaceFromGlobal(DWORD dwCookie) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetInterfaceFromGlobal(DWORD dwCookie, REFIID riid, void** ppv) = 0;
+};
+
 struct IPersist : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) = 0;
 };
@@ -301,6 +309,8 @@ extern const IID IID_IDispatch;
 extern const IID IID_ITypeInfo;
 extern const IID IID_ITypeLib;
 extern const IID IID_IPersist;
+extern const IID IID_IGlobalInterfaceTable;
+extern const CLSID CLSID_StdGlobalInterfaceTable;
 extern const IID IID_IPersistFile;
 
 HRESULT STDAPICALLTYPE LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid,
@@ -357,4 +367,5 @@ ZAN_IID_OF(IDispatch, IID_IDispatch)
 ZAN_IID_OF(ITypeInfo, IID_ITypeInfo)
 ZAN_IID_OF(ITypeLib, IID_ITypeLib)
 ZAN_IID_OF(IPersist, IID_IPersist)
+ZAN_IID_OF(IGlobalInterfaceTable, IID_IGlobalInterfaceTable)
 ZAN_IID_OF(IPersistFile, IID_IPersistFile)

@@ -1,0 +1,264 @@
+#include "registration.h"
+
+#include <cstdio>
+
+#include "base/com_ptr.h"
+#include "base/unique_bstr.h"
+#include "registry_script.h"
+
+namespace {
+
+constexpr DWORD kPathChars = MAX_PATH;
+constexpr size_t kIndexedPathChars = 269;
+constexpr DWORD kRetryAfterMs = 172;
+
+class Key {
+ public:
+  explicit Key(HKEY key = nullptr) : key_(key) {}
+  ~Key() {
+    if (key_) RegCloseKey(key_);
+  }
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  HKEY get() const { return key_; }
+  HKEY* put() { return &key_; }
+
+ private:
+  HKEY key_;
+};
+
+// The module's full path; a name that fills the whole buffer may be cut
+// and counts as a failure.
+HRESULT ModulePath(WString* path) {
+  WCHAR buffer[kPathChars];
+  DWORD length = GetModuleFileNameW(ThisModule(), buffer, kPathChars);
+  if (length == 0) return zan::HResultFromLastError();
+  if (length >= kPathChars) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+  path->assign(buffer, length);
+  return S_OK;
+}
+
+// The module's type library: from the module itself (with the index), else
+// from the .tlb file beside it. `used` is the path that loaded.
+HRESULT LoadModuleTypeLib(const WCHAR* index, ITypeLib** lib, WString* used) {
+  HRESULT hr = ModulePath(used);
+  if (FAILED(hr)) return hr;
+  if (index) {
+    if (used->size() + WcsLen(index) > kIndexedPathChars) return E_FAIL;
+    *used += index;
+  }
+  hr = LoadTypeLib(used->c_str(), lib);
+  if (FAILED(hr)) {
+    size_t dot = used->rfind(u'.');
+    size_t folder = used->find_last_of(OLESTR("\\/"));
+    if (dot == WString::npos || (folder != WString::npos && dot < folder)) return hr;
+    used->replace(dot, WString::npos, OLESTR(".tlb"));
+    hr = LoadTypeLib(used->c_str(), lib);
+  }
+  return hr;
+}
+
+// "TypeLib\{libid}\major.minor\lcid\Win32", where the type-library
+// registration count lives.
+WString TypeLibCountKey(const TLIBATTR& attr) {
+  WCHAR guid[39];
+  StringFromGUID2(attr.guid, guid, 39);
+  char numbers[48];
+  std::snprintf(numbers, sizeof numbers, "\\%u.%u\\%u\\Win32", attr.wMajorVerNum, attr.wMinorVerNum,
+                static_cast<unsigned>(attr.lcid));
+  return OLESTR("TypeLib\\") + WString(guid) + WString(numbers, numbers + std::char_traits<char>::length(numbers));
+}
+
+// Saves the thread locale, sets the system default, restores it on leaving.
+class SystemLocaleScope {
+ public:
+  explicit SystemLocaleScope(bool active) : active_(active), saved_(active ? GetThreadLocale() : 0) {
+    if (active_) SetThreadLocale(LOCALE_SYSTEM_DEFAULT);
+  }
+  ~SystemLocaleScope() {
+    if (active_) SetThreadLocale(saved_);
+  }
+  SystemLocaleScope(const SystemLocaleScope&) = delete;
+  SystemLocaleScope& operator=(const SystemLocaleScope&) = delete;
+
+ private:
+  bool active_;
+  LCID saved_;
+};
+
+}  // namespace
+
+HMODULE ThisModule() noexcept {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}
+
+WString GetModuleBaseName(HMODULE module) {
+  WCHAR buffer[kPathChars];
+  DWORD length = GetModuleFileNameW(module, buffer, kPathChars);
+  if (length == 0) return WString();
+  WString name(buffer, length < kPathChars ? length : kPathChars - 1);
+  size_t separator = name.find_last_of(OLESTR("\\/"));
+  return separator == WString::npos || separator == 0 ? name : name.substr(separator + 1);
+}
+
+DWORD AdjustRefCount(HKEY key, bool increment) noexcept {
+  static const WCHAR kValue[] = OLESTR("RefCount");
+  DWORD type = 0, count = 0, size = sizeof count;
+  if (RegQueryValueExW(key, kValue, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS ||
+      type != REG_DWORD || size != sizeof count)
+    count = 0;
+  if (increment) {
+    ++count;
+  } else if (count >= 2) {
+    --count;
+  } else {
+    if (count == 1) RegDeleteValueW(key, kValue);
+    return 0;
+  }
+  RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
+  return count;
+}
+
+HKEY OpenClassSubkey(REFCLSID clsid, const WCHAR* subkey) noexcept {
+  if (!subkey) return nullptr;
+  WCHAR guid[39];
+  StringFromGUID2(clsid, guid, 39);
+  WString name = OLESTR("CLSID\\") + WString(guid) + OLESTR("\\") + subkey;
+  if (name.size() >= 256) return nullptr;
+  HKEY key = nullptr;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS ? key : nullptr;
+}
+
+HRESULT CModuleRegistration::RunScript(UINT script, bool doRegister, bool appIdScript) const noexcept {
+  try {
+    WString path;
+    HRESULT hr = ModulePath(&path);
+    if (FAILED(hr)) return hr;
+    CRegistryScript registrar;
+    // The caller's replacements, then the module's, then the module path.
+    if (appIdScript) registrar.AddReplacement(OLESTR("APPID"), config_.appId);
+    registrar.AddReplacement(OLESTR("RELATIVE_PATH"), GetModuleBaseName(ThisModule()));
+    if (config_.appId) registrar.AddReplacement(OLESTR("APPID"), config_.appId);
+    WString quoted;
+    for (WCHAR c : path) {
+      quoted += c;
+      if (c == u'\'') quoted += c;
+    }
+    registrar.AddReplacement(OLESTR("Module"), quoted);
+    registrar.AddReplacement(OLESTR("Module_Raw"), quoted);
+    return registrar.RunResource(path.c_str(), script, doRegister);
+  }
+  ZAN_CATCH_RETURN()
+}
+
+HRESULT CModuleRegistration::UpdateClassRegistry(UINT script, bool doRegister, REFCLSID clsid) const noexcept {
+  HRESULT hr = S_OK;
+  if (doRegister) {
+    hr = RunScript(script, true, false);
+    if (FAILED(hr)) return hr;
+  }
+  // The script made the key that holds the count.
+  Key server(OpenClassSubkey(clsid, OLESTR("InprocServer32")));
+  if (!server.get()) return E_FAIL;
+  DWORD count = AdjustRefCount(server.get(), doRegister);
+  if (!doRegister && count == 0) RunScript(script, false, false);
+  return doRegister ? hr : S_OK;
+}
+
+HRESULT CModuleRegistration::UpdateAppIdRegistry(bool doRegister) const noexcept {
+  return config_.appIdScript ? RunScript(config_.appIdScript, doRegister, true) : S_OK;
+}
+
+HRESULT CModuleRegistration::RegisterModule() const noexcept {
+  SystemLocaleScope locale(config_.switchThreadLocale);
+  HRESULT hr = UpdateAppIdRegistry(true);
+  for (ObjectMapEntry* e = classes_.begin(); SUCCEEDED(hr) && e != classes_.end(); ++e)
+    hr = UpdateClassRegistry(e->registryScript, true, *e->clsid);
+  if (FAILED(hr)) return hr;
+  zan::ComPtr<ITypeLib> lib;
+  WString path;
+  hr = LoadModuleTypeLib(nullptr, lib.put(), &path);
+  if (FAILED(hr)) return hr;
+  zan::UniqueBstr helpFile;
+  if (SUCCEEDED(lib->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.put()))) {
+    WString dir(helpFile.get() ? helpFile.get() : OLESTR(""));
+    size_t folder = dir.find_last_of(OLESTR("\\/"));
+    dir.resize(folder == WString::npos ? 0 : folder);
+    return RegisterTypeLib(lib.get(), path.c_str(), dir.c_str());
+  }
+  return RegisterTypeLib(lib.get(), path.c_str(), nullptr);
+}
+
+HRESULT CModuleRegistration::UnregisterModule() const noexcept {
+  SystemLocaleScope locale(config_.switchThreadLocale);
+  HRESULT hr = S_OK;
+  for (ObjectMapEntry* e = classes_.begin(); SUCCEEDED(hr) && e != classes_.end(); ++e)
+    hr = UpdateClassRegistry(e->registryScript, false, *e->clsid);
+  // Not counted: the AppID goes whenever every class could be reached.
+  if (SUCCEEDED(hr)) hr = UpdateAppIdRegistry(false);
+  return hr;
+}
+
+HRESULT CModuleRegistration::RegisterServer(const WCHAR* index) const noexcept {
+  try {
+    if (!index) {
+      HRESULT hr = RegisterModule();
+      if (FAILED(hr)) return hr;
+    }
+    zan::ComPtr<ITypeLib> lib;
+    WString path;
+    HRESULT hr = LoadModuleTypeLib(index, lib.put(), &path);
+    if (FAILED(hr)) return hr;
+    // The bare name replaces the full path the module step wrote; a failure
+    // here leaves that path registered and is not reported.
+    WString relative = GetModuleBaseName(ThisModule()) + (index ? index : OLESTR(""));
+    if (FAILED(RegisterTypeLib(lib.get(), relative.c_str(), OLESTR("")))) {
+      Sleep(kRetryAfterMs);
+      RegisterTypeLib(lib.get(), relative.c_str(), OLESTR(""));
+    }
+    TLIBATTR* attr = nullptr;
+    hr = lib->GetLibAttr(&attr);
+    if (FAILED(hr)) return hr;
+    WString countKey = TypeLibCountKey(*attr);
+    lib->ReleaseTLibAttr(attr);
+    Key key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, countKey.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
+      return E_FAIL;
+    AdjustRefCount(key.get(), true);
+    return S_OK;
+  }
+  ZAN_CATCH_RETURN()
+}
+
+HRESULT CModuleRegistration::UnregisterServer(const WCHAR* index) const noexcept {
+  try {
+    zan::ComPtr<ITypeLib> lib;
+    WString path;
+    HRESULT hr = LoadModuleTypeLib(index, lib.put(), &path);
+    if (FAILED(hr)) return hr;
+    TLIBATTR* attr = nullptr;
+    hr = lib->GetLibAttr(&attr);
+    if (FAILED(hr)) return hr;
+    TLIBATTR libAttr = *attr;
+    lib->ReleaseTLibAttr(attr);
+    Key key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, TypeLibCountKey(libAttr).c_str(), 0, KEY_ALL_ACCESS, key.put()) !=
+        ERROR_SUCCESS)
+      return E_FAIL;
+    DWORD remaining = AdjustRefCount(key.get(), false);
+    if (!index) UnregisterModule();
+    if (remaining != 0) {
+      WString relative = GetModuleBaseName(ThisModule()) + (index ? index : OLESTR(""));
+      hr = RegisterTypeLib(lib.get(), relative.c_str(), OLESTR(""));
+    } else {
+      hr = UnRegisterTypeLib(libAttr.guid, libAttr.wMajorVerNum, libAttr.wMinorVerNum, libAttr.lcid,
+                             libAttr.syskind);
+    }
+    if (SUCCEEDED(hr)) hr = remaining != 0 ? S_FALSE : S_OK;
+    return hr;
+  }
+  ZAN_CATCH_RETURN()
+}
