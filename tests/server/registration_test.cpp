@@ -1,0 +1,287 @@
+// Registration as an installer runs it, through the library's exports, and
+// what a host then finds: registry entries, the type library, objects
+// created by ProgID. Built twice: for the library and, with
+// ZAN_LEGACY_CONFIGURATION, for its legacy configuration.
+#include <string>
+
+#include "support/module_fixture.h"
+
+using zan::ComPtr;
+using zan::UniqueBstr;
+using zantest::Narrow;
+
+namespace {
+
+#ifdef ZAN_LEGACY_CONFIGURATION
+constexpr bool kLegacy = true;
+#else
+constexpr bool kLegacy = false;
+#endif
+
+const char kScriptClass[] = "CLSID\\{40A814F1-0BD8-4387-9605-8D531606E8FE}";
+const char kScriptLoadClass[] = "CLSID\\{3A330F94-F073-4DDE-9EF6-372C2BE25262}";
+const char kDictionaryClass[] = "CLSID\\{073CE6AD-9884-4393-B63E-FCB66755A9C5}";
+const char kTypeLib[] = "TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}";
+const char kTypeLibPath[] = "TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0\\0\\win32";
+const char kAppId[] = "AppID\\{EF1ED09A-5207-48C7-B5E7-EFF0E2B472CE}";
+const char kAppIdByName[] = "AppID\\ZanScript.DLL";
+const char kIScriptInterface[] = "Interface\\{BA397A14-330B-4ED8-B5C2-7063561384F3}";
+const GUID kStdOle = {0x00020430, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+WString Wide(const char* s) { return WString(s, s + std::char_traits<char>::length(s)); }
+
+bool KeyExists(const char* path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Wide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// A string value, or "(none)" when the key or value is missing.
+std::string StringValue(const char* path, const WCHAR* name = nullptr) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Wide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "(none)";
+  WCHAR buffer[512] = {};
+  DWORD type = 0, size = sizeof buffer - sizeof(WCHAR);
+  LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS && type == REG_SZ ? Narrow(buffer) : "(none)";
+}
+
+// The registration count under a key, or -1 when there is none.
+long long Count(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Wide(path.c_str()).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
+  DWORD type = 0, value = 0, size = sizeof value;
+  LSTATUS status = RegQueryValueExW(key, OLESTR("RefCount"), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS && type == REG_DWORD ? static_cast<long long>(value) : -1;
+}
+
+std::string Server(const char* clazz) { return std::string(clazz) + "\\InprocServer32"; }
+
+template <class Fn>
+Fn Export(const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(zantest::TheLibrary().module, name)));
+}
+HRESULT Register() { return Export<HRESULT(STDAPICALLTYPE*)()>("DllRegisterServer")(); }
+HRESULT Unregister() { return Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer")(); }
+
+// The library's file name as the platform reports it, without folders.
+std::string BaseName() {
+  WCHAR path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(zantest::TheLibrary().module, path, MAX_PATH);
+  std::string name = Narrow(path, n);
+  return name.substr(name.find_last_of("\\/") + 1);
+}
+
+class RegistrationTest : public zantest::ModuleTest {
+ protected:
+  void SetUp() override { ASSERT_HR(S_OK, CoInitialize(nullptr)); }
+  void TearDown() override {
+    // Whatever a test registered goes again, so tests start from a clean
+    // registry on both targets.
+    for (int i = 0; i < 8 && Count(kTypeLibPath) > 0; ++i) Unregister();
+    CoFreeUnusedLibraries();
+    CoUninitialize();
+    ModuleTest::TearDown();
+  }
+};
+
+}  // namespace
+
+TEST_F(RegistrationTest, CountedRegistrationKeepsEntriesUntilTheLastUnregistration) {
+  const std::string base = BaseName();
+  ASSERT_HR(S_OK, Register());
+  for (const char* clazz : {kScriptClass, kScriptLoadClass, kDictionaryClass}) {
+    SCOPED_TRACE(clazz);
+    EXPECT_EQ(1, Count(Server(clazz)));
+    EXPECT_EQ(base, StringValue(Server(clazz).c_str()));  // relative: the bare file name
+    EXPECT_EQ("Apartment", StringValue(Server(clazz).c_str(), OLESTR("ThreadingModel")));
+    EXPECT_EQ("{0B7C7621-56D6-4036-8988-C412E8132FF5}", StringValue((std::string(clazz) + "\\TypeLib").c_str()));
+    EXPECT_TRUE(KeyExists((std::string(clazz) + "\\Programmable").c_str()));
+  }
+  EXPECT_EQ("Script Class", StringValue("Korvane.Script"));
+  EXPECT_EQ("Korvane.Script.1", StringValue("Korvane.Script\\CurVer"));
+  EXPECT_EQ("{40A814F1-0BD8-4387-9605-8D531606E8FE}", StringValue("Korvane.Script.1\\CLSID"));
+  EXPECT_EQ("Korvane.ScriptLoad", StringValue("CLSID\\{3A330F94-F073-4DDE-9EF6-372C2BE25262}\\VersionIndependentProgID"));
+  EXPECT_EQ("Korvane.ZanDictionary.1",
+            StringValue("CLSID\\{073CE6AD-9884-4393-B63E-FCB66755A9C5}\\VersionIndependentProgID"));
+  EXPECT_EQ("Korvane.ZanDictionary.1", StringValue("Korvane.ZanDictionary\\CurVer"));
+  EXPECT_EQ(1, Count(kTypeLibPath));
+  EXPECT_EQ(base, StringValue(kTypeLibPath));
+  EXPECT_EQ("", StringValue("TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0\\HELPDIR"));
+  EXPECT_EQ("ZanScript 1.0 Type Library", StringValue("TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0"));
+  // Only automation interfaces are coupled to the library.
+  EXPECT_EQ(!kLegacy, KeyExists(kIScriptInterface));
+  EXPECT_EQ(kLegacy ? "(none)" : "ZanScript", StringValue(kAppId));
+  EXPECT_EQ(kLegacy ? "(none)" : "{EF1ED09A-5207-48C7-B5E7-EFF0E2B472CE}",
+            StringValue(kAppIdByName, OLESTR("AppID")));
+
+  ASSERT_HR(S_OK, Register());
+  EXPECT_EQ(2, Count(Server(kScriptClass)));
+  EXPECT_EQ(2, Count(Server(kDictionaryClass)));
+  EXPECT_EQ(2, Count(kTypeLibPath));
+
+  EXPECT_HR(S_FALSE, Unregister());  // one registration remains
+  EXPECT_EQ(1, Count(Server(kScriptLoadClass)));
+  EXPECT_EQ(1, Count(kTypeLibPath));
+  EXPECT_EQ("Script Class", StringValue("Korvane.Script.1"));
+  EXPECT_EQ(base, StringValue(kTypeLibPath));
+  EXPECT_FALSE(KeyExists(kAppId));  // not counted: gone with every unregistration
+  EXPECT_FALSE(KeyExists(kAppIdByName));
+
+  EXPECT_HR(S_OK, Unregister());
+  for (const char* gone : {kScriptClass, kScriptLoadClass, kDictionaryClass, "Korvane.Script", "Korvane.Script.1",
+                           "Korvane.ScriptLoad", "Korvane.ZanDictionary.1", kTypeLib, kIScriptInterface})
+    EXPECT_FALSE(KeyExists(gone)) << gone;
+  EXPECT_TRUE(KeyExists("CLSID"));
+  EXPECT_TRUE(KeyExists("AppID"));
+}
+
+TEST_F(RegistrationTest, UnregisteringWhatWasNeverRegisteredChangesNothing) {
+  EXPECT_HR(E_FAIL, Unregister());
+  EXPECT_FALSE(KeyExists(kScriptClass));
+  EXPECT_FALSE(KeyExists(kTypeLib));
+}
+
+TEST_F(RegistrationTest, ACounterOfAnotherTypeCountsAsZero) {
+  ASSERT_HR(S_OK, Register());
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, Wide(Server(kScriptClass).c_str()).c_str(), 0,
+                                         KEY_ALL_ACCESS, &key));
+  const WCHAR text[] = OLESTR("7");
+  RegSetValueExW(key, OLESTR("RefCount"), 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+  RegCloseKey(key);
+  ASSERT_HR(S_OK, Register());
+  EXPECT_EQ(1, Count(Server(kScriptClass)));
+  EXPECT_EQ(2, Count(Server(kScriptLoadClass)));
+}
+
+TEST_F(RegistrationTest, TypeLibraryDescribesTheScriptInterfaces) {
+  ComPtr<ITypeLib> lib;
+  EXPECT_HR(TYPE_E_LIBNOTREGISTERED, LoadRegTypeLib(LIBID_ZANSCRIPTLib, 1, 0, 0, lib.put()));
+  ASSERT_HR(S_OK, Register());
+  ASSERT_HR(S_OK, LoadRegTypeLib(LIBID_ZANSCRIPTLib, 1, 0, 0, lib.put()));
+  TLIBATTR* attr = nullptr;
+  ASSERT_HR(S_OK, lib->GetLibAttr(&attr));
+  EXPECT_TRUE(IsEqualGUID(LIBID_ZANSCRIPTLib, attr->guid));
+  EXPECT_EQ(1, attr->wMajorVerNum);
+  EXPECT_EQ(0, attr->wMinorVerNum);
+  EXPECT_EQ(0u, attr->lcid);
+  lib->ReleaseTLibAttr(attr);
+  UniqueBstr name, doc;
+  ASSERT_HR(S_OK, lib->GetDocumentation(-1, name.put(), doc.put(), nullptr, nullptr));
+  EXPECT_EQ("ZANSCRIPTLib", Narrow(name.get()));
+  EXPECT_EQ("ZanScript 1.0 Type Library", Narrow(doc.get()));
+  // Three coclasses and the interfaces they name; nothing else of ours.
+  EXPECT_EQ(kLegacy ? 6u : 7u, lib->GetTypeInfoCount());
+  ComPtr<ITypeInfo> info;
+  EXPECT_HR(TYPE_E_ELEMENTNOTFOUND, lib->GetTypeInfoOfGuid(IID_IScriptData, info.put()));
+  EXPECT_HR(TYPE_E_ELEMENTNOTFOUND, lib->GetTypeInfoOfGuid(IID_IUnknown, info.put()));
+  EXPECT_EQ(kLegacy ? TYPE_E_ELEMENTNOTFOUND : S_OK, lib->GetTypeInfoOfGuid(IID_IScript4, info.put()));
+
+  struct Expected {
+    const IID* iid;
+    const char* help;
+    WORD funcs;
+  };
+  for (const Expected& e : {Expected{&IID_IScript, "IScript Interface", 17}, {&IID_IScript2, "IScript2 Interface", 3},
+                            {&IID_IScript3, "IScript3 Interface", 1}}) {
+    SCOPED_TRACE(e.help);
+    ASSERT_HR(S_OK, lib->GetTypeInfoOfGuid(*e.iid, info.put()));
+    TYPEATTR* type = nullptr;
+    ASSERT_HR(S_OK, info->GetTypeAttr(&type));
+    EXPECT_EQ(TKIND_INTERFACE, type->typekind);
+    EXPECT_EQ(e.funcs, type->cFuncs);
+    EXPECT_EQ(kLegacy ? 0 : TYPEFLAG_FOLEAUTOMATION, type->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+    info->ReleaseTypeAttr(type);
+    ASSERT_HR(S_OK, info->GetDocumentation(MEMBERID_NIL, nullptr, doc.put(), nullptr, nullptr));
+    EXPECT_EQ(e.help, Narrow(doc.get()));
+  }
+
+  // Member ids: interface number << 16 plus the index; a put shares its get's id.
+  ASSERT_HR(S_OK, lib->GetTypeInfoOfGuid(IID_IScript, info.put()));
+  for (UINT index : {1u, 2u, 3u}) {
+    FUNCDESC* func = nullptr;
+    ASSERT_HR(S_OK, info->GetFuncDesc(index, &func));
+    EXPECT_EQ(index == 3 ? 0x60010003 : 0x60010001, func->memid);
+    EXPECT_EQ(index == 1 ? INVOKE_PROPERTYGET : index == 2 ? INVOKE_PROPERTYPUT : INVOKE_FUNC, func->invkind);
+    info->ReleaseFuncDesc(func);
+  }
+  ASSERT_HR(S_OK, info->GetDocumentation(0x60010003, name.put(), doc.put(), nullptr, nullptr));
+  EXPECT_EQ("SetLineInfo", Narrow(name.get()));
+  EXPECT_EQ("method SetLineInfo", Narrow(doc.get()));
+  MEMBERID id = 0;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(OLESTR("ReplaceScriptStr"))};
+  ASSERT_HR(S_OK, info->GetIDsOfNames(names, 1, &id));
+  EXPECT_EQ(0x60010010, id);
+}
+
+TEST_F(RegistrationTest, EveryIUnknownIsTheStandardLibrarys) {
+  ASSERT_HR(S_OK, Register());
+  ComPtr<ITypeLib> lib;
+  ASSERT_HR(S_OK, LoadRegTypeLib(LIBID_ZANSCRIPTLib, 1, 0, 0, lib.put()));
+  // The default interface of each coclass, and the base of IScript.
+  struct Case {
+    const char* name;
+    const GUID* type;
+    const IID* expected;
+    bool inStdOle;
+  };
+  for (const Case& c : {Case{"Script", &CLSID_Script, kLegacy ? &IID_IScript3 : &IID_IScript4, false},
+                        {"ScriptLoad", &CLSID_ScriptLoad, &IID_IScript, false},
+                        {"ZanDictionary", &CLSID_ZanDictionary, &IID_IUnknown, true},
+                        {"IScript", &IID_IScript, &IID_IUnknown, true}}) {
+    SCOPED_TRACE(c.name);
+    ComPtr<ITypeInfo> info, target;
+    ASSERT_HR(S_OK, lib->GetTypeInfoOfGuid(*c.type, info.put()));
+    TYPEATTR* type = nullptr;
+    ASSERT_HR(S_OK, info->GetTypeAttr(&type));
+    UINT defaultIndex = 0;
+    for (UINT i = 0; i < type->cImplTypes; ++i) {
+      INT flags = 0;
+      info->GetImplTypeFlags(i, &flags);
+      if (flags & IMPLTYPEFLAG_FDEFAULT) defaultIndex = i;
+    }
+    info->ReleaseTypeAttr(type);
+    HREFTYPE ref = 0;
+    ASSERT_HR(S_OK, info->GetRefTypeOfImplType(defaultIndex, &ref));
+    ASSERT_HR(S_OK, info->GetRefTypeInfo(ref, target.put()));
+    ASSERT_HR(S_OK, target->GetTypeAttr(&type));
+    EXPECT_TRUE(IsEqualGUID(*c.expected, type->guid));
+    target->ReleaseTypeAttr(type);
+    ComPtr<ITypeLib> owner;
+    UINT index = 0;
+    ASSERT_HR(S_OK, target->GetContainingTypeLib(owner.put(), &index));
+    TLIBATTR* attr = nullptr;
+    ASSERT_HR(S_OK, owner->GetLibAttr(&attr));
+    EXPECT_TRUE(IsEqualGUID(c.inStdOle ? kStdOle : LIBID_ZANSCRIPTLib, attr->guid));
+    owner->ReleaseTLibAttr(attr);
+  }
+}
+
+TEST_F(RegistrationTest, HostsCreateEveryClassByProgIdWhileRegistered) {
+  ASSERT_HR(S_OK, Register());
+  for (const WCHAR* progId : {OLESTR("Korvane.Script"), OLESTR("Korvane.ScriptLoad.1"), OLESTR("Korvane.ZanDictionary")}) {
+    SCOPED_TRACE(Narrow(progId));
+    CLSID clsid;
+    ASSERT_HR(S_OK, CLSIDFromProgID(progId, &clsid));
+    ComPtr<IUnknown> object;
+    EXPECT_HR(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void()));
+  }
+  // The script still answers for IScript4 where the library stops at IScript3.
+  ComPtr<IScript4> script;
+  ASSERT_HR(S_OK, CoCreateInstance(CLSID_Script, nullptr, CLSCTX_INPROC_SERVER, IID_IScript4, script.put_void()));
+  UniqueBstr line(SysAllocString(OLESTR("a")));
+  ASSERT_HR(S_OK, script->AppendScriptLine(line.get()));
+  EXPECT_HR(kLegacy ? S_OK : E_POINTER, script->get_Line(0, nullptr));
+  EXPECT_HR(E_FAIL, script->get_Line(1, nullptr));
+
+  // The dictionary's IDispatch finds the library, which does not describe it.
+  ComPtr<IDispatch> dictionary;
+  ASSERT_HR(S_OK, CoCreateInstance(CLSID_ZanDictionary, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   dictionary.put_void()));
+  ComPtr<ITypeInfo> info;
+  EXPECT_HR(TYPE_E_ELEMENTNOTFOUND, dictionary->GetTypeInfo(0, 0, info.put()));
+}
