@@ -86,6 +86,11 @@ class SystemLocaleScope {
   LCID saved_;
 };
 
+// Some SDKs declare the paths without const; the platform only reads them.
+HRESULT RegisterTypeLibAt(ITypeLib* lib, const WCHAR* path, const WCHAR* helpDir) {
+  return RegisterTypeLib(lib, const_cast<OLECHAR*>(path), const_cast<OLECHAR*>(helpDir));
+}
+
 }  // namespace
 
 HMODULE ThisModule() noexcept {
@@ -187,9 +192,9 @@ HRESULT CModuleRegistration::RegisterModule() const noexcept {
     WString dir(helpFile.get() ? helpFile.get() : OLESTR(""));
     size_t folder = dir.find_last_of(OLESTR("\\/"));
     dir.resize(folder == WString::npos ? 0 : folder);
-    return RegisterTypeLib(lib.get(), path.c_str(), dir.c_str());
+    return RegisterTypeLibAt(lib.get(), path.c_str(), dir.c_str());
   }
-  return RegisterTypeLib(lib.get(), path.c_str(), nullptr);
+  return RegisterTypeLibAt(lib.get(), path.c_str(), nullptr);
 }
 
 HRESULT CModuleRegistration::UnregisterModule() const noexcept {
@@ -215,9 +220,9 @@ HRESULT CModuleRegistration::RegisterServer(const WCHAR* index) const noexcept {
     // The bare name replaces the full path the module step wrote; a failure
     // here leaves that path registered and is not reported.
     WString relative = GetModuleBaseName(ThisModule()) + (index ? index : OLESTR(""));
-    if (FAILED(RegisterTypeLib(lib.get(), relative.c_str(), OLESTR("")))) {
+    if (FAILED(RegisterTypeLibAt(lib.get(), relative.c_str(), OLESTR("")))) {
       Sleep(kRetryAfterMs);
-      RegisterTypeLib(lib.get(), relative.c_str(), OLESTR(""));
+      RegisterTypeLibAt(lib.get(), relative.c_str(), OLESTR(""));
     }
     TLIBATTR* attr = nullptr;
     hr = lib->GetLibAttr(&attr);
@@ -252,7 +257,7 @@ HRESULT CModuleRegistration::UnregisterServer(const WCHAR* index) const noexcept
     if (!index) UnregisterModule();
     if (remaining != 0) {
       WString relative = GetModuleBaseName(ThisModule()) + (index ? index : OLESTR(""));
-      hr = RegisterTypeLib(lib.get(), relative.c_str(), OLESTR(""));
+      hr = RegisterTypeLibAt(lib.get(), relative.c_str(), OLESTR(""));
     } else {
       hr = UnRegisterTypeLib(libAttr.guid, libAttr.wMajorVerNum, libAttr.wMinorVerNum, libAttr.lcid,
                              libAttr.syskind);

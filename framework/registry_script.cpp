@@ -26,16 +26,16 @@ class Parser {
   bool Parse(HKEY* root, std::vector<ScriptKey>* keys) {
     WString token;
     while (Next(&token)) {
-      if (token != u"HKCR" && token != u"HKEY_CLASSES_ROOT") return false;
+      if (token != OLESTR("HKCR") && token != OLESTR("HKEY_CLASSES_ROOT")) return false;
       *root = HKEY_CLASSES_ROOT;
-      if (!Next(&token) || token != u"{" || !Block(keys)) return false;
+      if (!Next(&token) || token != OLESTR("{") || !Block(keys)) return false;
     }
     return true;
   }
 
  private:
-  static bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
-  static bool Same(const WString& a, const char16_t* b) {
+  static bool IsBlank(WCHAR c) { return c == OLESTR(' ') || c == OLESTR('\t') || c == OLESTR('\r') || c == OLESTR('\n'); }
+  static bool Same(const WString& a, const WCHAR* b) {
     size_t n = WcsLen(b);
     if (a.size() != n) return false;
     for (size_t i = 0; i < n; ++i)
@@ -49,13 +49,13 @@ class Parser {
     while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
     if (pos_ >= text_.size()) return false;
     token->clear();
-    quoted_ = text_[pos_] == u'\'';
+    quoted_ = text_[pos_] == OLESTR('\'');
     if (quoted_) {
       for (++pos_;; ++pos_) {
         if (pos_ >= text_.size()) return false;
-        if (text_[pos_] == u'\'') {
-          if (pos_ + 1 < text_.size() && text_[pos_ + 1] == u'\'') {
-            token->push_back(u'\'');
+        if (text_[pos_] == OLESTR('\'')) {
+          if (pos_ + 1 < text_.size() && text_[pos_ + 1] == OLESTR('\'')) {
+            token->push_back(OLESTR('\''));
             ++pos_;
             continue;
           }
@@ -66,27 +66,27 @@ class Parser {
       }
       return Replace(token);
     }
-    if (text_[pos_] == u'=' || ((text_[pos_] == u'{' || text_[pos_] == u'}') &&
+    if (text_[pos_] == OLESTR('=') || ((text_[pos_] == OLESTR('{') || text_[pos_] == OLESTR('}')) &&
                                 (pos_ + 1 >= text_.size() || IsBlank(text_[pos_ + 1])))) {
       token->push_back(text_[pos_++]);
       return true;
     }
-    while (pos_ < text_.size() && !IsBlank(text_[pos_]) && text_[pos_] != u'=') token->push_back(text_[pos_++]);
+    while (pos_ < text_.size() && !IsBlank(text_[pos_]) && text_[pos_] != OLESTR('=')) token->push_back(text_[pos_++]);
     return Replace(token);
   }
 
   bool Replace(WString* token) const {
     WString out;
     for (size_t i = 0; i < token->size(); ++i) {
-      if ((*token)[i] != u'%') {
+      if ((*token)[i] != OLESTR('%')) {
         out.push_back((*token)[i]);
         continue;
       }
-      size_t end = token->find(u'%', i + 1);
+      size_t end = token->find(OLESTR('%'), i + 1);
       if (end == WString::npos) return false;
       WString name = token->substr(i + 1, end - i - 1);
       if (name.empty()) {
-        out.push_back(u'%');  // %% is a percent sign
+        out.push_back(OLESTR('%'));  // %% is a percent sign
       } else {
         const WString* value = nullptr;
         for (const auto& r : replacements_)
@@ -103,36 +103,36 @@ class Parser {
   // `= s 'text'`
   bool StringValue(WString* value) {
     WString token;
-    return Next(&token) && !quoted_ && Same(token, u"s") && Next(value) && quoted_;
+    return Next(&token) && !quoted_ && Same(token, OLESTR("s")) && Next(value) && quoted_;
   }
 
   // Entries up to the closing brace.
   bool Block(std::vector<ScriptKey>* keys) {
     WString token;
     while (Next(&token)) {
-      if (!quoted_ && token == u"}") return true;
-      if (!quoted_ && Same(token, u"val")) {
+      if (!quoted_ && token == OLESTR("}")) return true;
+      if (!quoted_ && Same(token, OLESTR("val"))) {
         WString name, value;
-        if (!Next(&name) || !Next(&token) || token != u"=" || !StringValue(&value)) return false;
+        if (!Next(&name) || !Next(&token) || token != OLESTR("=") || !StringValue(&value)) return false;
         if (!current_) return false;  // a value needs its key
         current_->values.emplace_back(name, value);
         continue;
       }
       ScriptKey key;
-      while (!quoted_ && (Same(token, u"NoRemove") || Same(token, u"ForceRemove"))) {
-        (Same(token, u"NoRemove") ? key.noRemove : key.forceRemove) = true;
+      while (!quoted_ && (Same(token, OLESTR("NoRemove")) || Same(token, OLESTR("ForceRemove")))) {
+        (Same(token, OLESTR("NoRemove")) ? key.noRemove : key.forceRemove) = true;
         if (!Next(&token)) return false;
       }
-      if (!quoted_ && (token == u"{" || token == u"}" || token == u"=")) return false;
+      if (!quoted_ && (token == OLESTR("{") || token == OLESTR("}") || token == OLESTR("="))) return false;
       key.name = token;
       size_t mark = pos_;
-      if (Next(&token) && !quoted_ && token == u"=") {
+      if (Next(&token) && !quoted_ && token == OLESTR("=")) {
         if (!StringValue(&key.defaultValue)) return false;
         key.hasDefault = true;
         mark = pos_;
         if (!Next(&token)) token.clear();
       }
-      if (!quoted_ && token == u"{") {
+      if (!quoted_ && token == OLESTR("{")) {
         ScriptKey* outer = current_;
         current_ = &key;
         ++depth_;
