@@ -1,0 +1,136 @@
+// The registry-script interpreter, the registration counter and the base
+// name rule on their own, against the platform's registry, and type
+// libraries that are damaged.
+#include <string>
+#include <vector>
+
+#include "framework/registration.h"
+#include "framework/registry_script.h"
+#include "support/hresult.h"
+#include "support/temp_folder.h"
+
+using zantest::Narrow;
+
+namespace {
+
+const WCHAR kRoot[] = OLESTR("ZanScriptTest.Registrar");
+
+WString W(const char* s) { return WString(s, s + std::char_traits<char>::length(s)); }
+
+std::string Value(const char* path, const WCHAR* name = nullptr) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, W(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "(no key)";
+  WCHAR buffer[256] = {};
+  DWORD type = 0, size = sizeof buffer - sizeof(WCHAR);
+  LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? Narrow(buffer) : "(no value)";
+}
+
+class RegistryScriptTest : public testing::Test {
+ protected:
+  void TearDown() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kRoot); RegDeleteKeyW(HKEY_CLASSES_ROOT, kRoot); }
+
+  HRESULT Run(const char* script, bool doRegister) { return registrar_.Run(W(script), doRegister); }
+
+  CRegistryScript registrar_;
+};
+
+}  // namespace
+
+TEST_F(RegistryScriptTest, RegistersAndUnregistersKeysValuesAndReplacements) {
+  registrar_.AddReplacement(OLESTR("NAME"), OLESTR("it's"));
+  registrar_.AddReplacement(OLESTR("NAME"), OLESTR("second"));  // the first one added wins
+  const char* script =
+      "HKCR { ZanScriptTest.Registrar = s 'root' { NoRemove Kept { 'Quoted %NAME%' = s 'a ''b'' 100%%' "
+      "{ val Named = s '%NAME%' } } Plain } }";
+  ASSERT_HR(S_OK, Run(script, true));
+  EXPECT_EQ("root", Value("ZanScriptTest.Registrar"));
+  EXPECT_EQ("a 'b' 100%", Value("ZanScriptTest.Registrar\\Kept\\Quoted it's"));
+  EXPECT_EQ("it's", Value("ZanScriptTest.Registrar\\Kept\\Quoted it's", OLESTR("Named")));
+  EXPECT_EQ("(no value)", Value("ZanScriptTest.Registrar\\Plain"));
+
+  // A key someone else added beneath one of ours keeps ours alive.
+  HKEY extra = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, OLESTR("ZanScriptTest.Registrar\\Plain\\Other"), 0,
+                                           nullptr, 0, KEY_ALL_ACCESS, nullptr, &extra, nullptr));
+  RegCloseKey(extra);
+  ASSERT_HR(S_OK, Run(script, false));
+  EXPECT_EQ("(no key)", Value("ZanScriptTest.Registrar\\Kept\\Quoted it's"));
+  EXPECT_EQ("(no value)", Value("ZanScriptTest.Registrar\\Kept"));  // NoRemove
+  EXPECT_NE("(no key)", Value("ZanScriptTest.Registrar\\Plain\\Other"));
+  EXPECT_NE("(no key)", Value("ZanScriptTest.Registrar"));
+  // Unregistering what is not there is no error.
+  EXPECT_HR(S_OK, Run("HKCR { ZanScriptTest.Missing { val X = s 'y' Deeper } }", false));
+}
+
+TEST_F(RegistryScriptTest, ForceRemoveStartsTheKeyAfresh) {
+  ASSERT_HR(S_OK, Run("HKCR { ZanScriptTest.Registrar { Programmable { Old = s 'x' } } }", true));
+  ASSERT_HR(S_OK, Run("HKCR { ZanScriptTest.Registrar { ForceRemove Programmable } }", true));
+  EXPECT_NE("(no key)", Value("ZanScriptTest.Registrar\\Programmable"));
+  EXPECT_EQ("(no key)", Value("ZanScriptTest.Registrar\\Programmable\\Old"));
+}
+
+TEST_F(RegistryScriptTest, AScriptThatDoesNotParseChangesNothing) {
+  for (const char* bad : {"HKLM { ZanScriptTest.Registrar }", "HKCR { ZanScriptTest.Registrar = s 'open",
+                          "HKCR { ZanScriptTest.Registrar = 'no type' }", "HKCR { ZanScriptTest.Registrar {",
+                          "HKCR { val Orphan = s 'x' }", "HKCR { ZanScriptTest.Registrar = s '%UNKNOWN%' }",
+                          "HKCR { ZanScriptTest.Registrar { Kept } = s 'x' }"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_HR(DISP_E_EXCEPTION, Run(bad, true));
+    EXPECT_EQ("(no key)", Value("ZanScriptTest.Registrar"));
+  }
+}
+
+TEST_F(RegistryScriptTest, RefCountCountsUpAndDownAndVanishesAtZero) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExW(HKEY_CLASSES_ROOT, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  EXPECT_EQ(0u, AdjustRefCount(key, false));  // nothing to lower
+  EXPECT_EQ(1u, AdjustRefCount(key, true));
+  EXPECT_EQ(2u, AdjustRefCount(key, true));
+  EXPECT_EQ(1u, AdjustRefCount(key, false));
+  EXPECT_EQ(0u, AdjustRefCount(key, false));
+  EXPECT_EQ("(no value)", Value("ZanScriptTest.Registrar", OLESTR("RefCount")));
+  const BYTE eight[8] = {5};
+  RegSetValueExW(key, OLESTR("RefCount"), 0, REG_BINARY, eight, sizeof eight);
+  EXPECT_EQ(1u, AdjustRefCount(key, true));  // not a DWORD: counts as 0
+  RegCloseKey(key);
+  EXPECT_EQ(nullptr, OpenClassSubkey(IID_IUnknown, nullptr));
+  EXPECT_EQ(nullptr, OpenClassSubkey(IID_IUnknown, OLESTR("NotThere")));
+}
+
+TEST(ModuleBaseName, IsTheFileNameOfTheModule) {
+  WCHAR path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+  ASSERT_GT(n, 0u);
+  std::string full = Narrow(path, n);
+  EXPECT_EQ(full.substr(full.find_last_of("\\/") + 1), Narrow(GetModuleBaseName(ThisModule()).c_str()));
+}
+
+#if defined(ZAN_PLATFORM_POSIX)
+// Our reader of library files; the platform's own is not ours to harden.
+TEST(DamagedTypeLibrary, LoadsWholeOrNotAtAll) {
+  zantest::TempFolder folder;
+  std::string good = folder.Read(ZAN_TYPELIB_PATH);
+  ASSERT_GT(good.size(), 300u);
+  WString file = folder.WidePath("damaged.tlb");
+  auto load = [&](const std::string& bytes) {
+    folder.Write("damaged.tlb", bytes);
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadTypeLibEx(file.c_str(), REGKIND_NONE, &lib);
+    if (SUCCEEDED(hr)) lib->Release();
+    return hr;
+  };
+  ASSERT_HR(S_OK, load(good));
+  for (size_t cut : {size_t(0), size_t(3), size_t(84), size_t(300), good.size() / 2, good.size() - 1})
+    EXPECT_HR(TYPE_E_CANTLOADLIBRARY, load(good.substr(0, cut))) << cut;
+  // Every byte of the header, the directory and the first type records
+  // flipped in turn: either answer will do, surviving is the test.
+  for (size_t at = 4; at < 0x300; ++at) {
+    std::string flipped = good;
+    flipped[at] = static_cast<char>(flipped[at] ^ 0xA5);
+    load(flipped);
+  }
+}
+#endif
