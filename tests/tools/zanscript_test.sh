@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The zanscript tool as a user runs it: its output for the samples, byte-exact
+# conversions, information edits, and every error with its exit status and
+# the file left as it was. The same script runs the Linux tool and, with a
+# runner (the Wine wrapper and its prefix), the Windows one.
+# usage: zanscript_test.sh SOURCE_DIR WORK_DIR TOOL [RUNNER...]
+set -uo pipefail
+source_dir="$1" work="$2" tool="$3"
+shift 3
+runner=("$@")
+examples="$source_dir/examples"
+expected="$source_dir/tests/tools/expected"
+failures=0
+
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+zs() { "${runner[@]}" "$tool" "$@"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+same() { cmp -s "$1" "$2" || fail "$3: $1 differs from $2"; }
+# status EXPECTED DESCRIPTION -- command...: the exit status, and stderr one line naming the cause.
+status() {
+  local want="$1" what="$2"
+  shift 3
+  zs "$@" >out.txt 2>err.txt
+  local got=$?
+  [ "$got" = "$want" ] || fail "$what: exit $got, expected $want ($(cat err.txt))"
+  if [ "$want" != 0 ] && [ "$(wc -l <err.txt)" != 1 ]; then fail "$what: expected one line on stderr"; fi
+}
+
+cp "$examples/greeting.script" utf8.script
+cp "$examples/greeting-utf16le.script" utf16.script
+
+# Output for the samples, in both encodings.
+for f in utf8.script utf16.script; do
+  zs show "$f" >show.txt && same show.txt "$expected/show.txt" "show $f"
+  zs show --json "$f" >show.json && same show.json "$expected/show.json" "show --json $f"
+  zs cat "$f" >cat.txt && same cat.txt "$expected/cat.txt" "cat $f"
+done
+
+# Conversions round-trip byte for byte, to a new file and in place.
+status 0 "to UTF-16LE" -- convert --to utf16le utf8.script converted.script
+same converted.script "$examples/greeting-utf16le.script" "UTF-8 to UTF-16LE"
+status 0 "back to UTF-8 in place" -- convert --to utf8 converted.script
+same converted.script "$examples/greeting.script" "UTF-16LE to UTF-8"
+zs info del utf8.script 4 "script comments" >/dev/null 2>&1
+printf 'plain\r\nline @@ k_;_v_;_' > ansi.script
+status 0 "ANSI to UTF-8" -- convert --to utf8 ansi.script ansi-utf8.script
+status 0 "and back" -- convert --to ansi ansi-utf8.script
+same ansi-utf8.script ansi.script "ANSI round trip"
+cp "$examples/greeting.script" utf8.script
+
+# Information edits save the file in its own encoding.
+status 0 "set" -- info set utf16.script 1 owner Ann
+zs info get utf16.script 1 owner >got.txt
+[ "$(cat got.txt)" = "Ann" ] || fail "get after set: $(cat got.txt)"
+[ "$(head -c 2 utf16.script | od -An -tx1 | tr -d ' ')" = "fffe" ] || fail "set changed the encoding"
+status 0 "del" -- info del utf16.script 1 owner
+same utf16.script "$examples/greeting-utf16le.script" "set then del"
+
+# Errors: status, one line, and no file changed.
+cp utf8.script before.script
+status 1 "missing file" -- show missing.script
+status 1 "missing file in cat" -- cat missing.script
+status 1 "line out of range" -- info set utf8.script 7 k v
+status 2 "line not a number" -- info get utf8.script x k
+status 1 "missing key" -- info get utf8.script 1 nothing
+status 1 "deleting a missing key" -- info del utf8.script 1 nothing
+for bad in "a_;_b" "a @@ b" " lead" "trail " "with id" ""; do
+  status 1 "key '$bad'" -- info set utf8.script 1 "$bad" v
+done
+for bad in "a_;_b" "x @@ y" " lead" ""; do
+  status 1 "value '$bad'" -- info set utf8.script 1 k "$bad"
+done
+status 1 "text ANSI cannot hold" -- convert --to ansi utf8.script out.script
+[ -e out.script ] && fail "a refused conversion wrote a file"
+status 1 "value an ANSI file cannot hold" -- info set ansi.script 0 k "こんにちは"
+status 2 "unknown encoding" -- convert --to latin1 utf8.script
+status 2 "unknown command" -- frob
+status 2 "no arguments" --
+same utf8.script before.script "after the errors"
+same ansi.script ansi-utf8.script "ANSI file after the errors"
+
+status 0 "help" -- --help
+status 0 "command help" -- info --help
+zs --version >version.txt && grep -q '^zanscript [0-9]' version.txt || fail "version"
+
+[ "$failures" = 0 ] && echo "zanscript: all checks passed"
+exit $((failures > 0))

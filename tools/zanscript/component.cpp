@@ -1,0 +1,39 @@
+#include "component.h"
+
+#include <cstdio>
+
+#include "output.h"
+
+namespace {
+// The library's file name on this target, as the build names it.
+const char kLibrary[] = ZAN_LIBRARY_FILE;
+}  // namespace
+
+bool Component::Load() {
+  WCHAR self[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  WString path(self, n < MAX_PATH ? n : 0);
+  path.resize(path.find_last_of(OLESTR("\\/")) + 1);
+  path.append(kLibrary, kLibrary + std::char_traits<char>::length(kLibrary));
+  HMODULE module = LoadLibraryW(path.c_str());
+  if (module)
+    getClassObject_ = reinterpret_cast<decltype(getClassObject_)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+  if (!getClassObject_) {
+    PrintError(path.c_str(), "cannot load the ZanScript library");
+    return false;
+  }
+  return true;
+}
+
+template <class I>
+zan::ComPtr<I> Component::Create(REFCLSID clsid) const {
+  zan::ComPtr<IClassFactory> factory;
+  zan::ComPtr<I> object;
+  if (SUCCEEDED(getClassObject_(clsid, IidOf<IClassFactory>(), factory.put_void())))
+    factory->CreateInstance(nullptr, IidOf<I>(), object.put_void());
+  return object;
+}
+
+zan::ComPtr<IScript4> Component::NewScript() const { return Create<IScript4>(CLSID_Script); }
+zan::ComPtr<IScript> Component::NewScriptLoad() const { return Create<IScript>(CLSID_ScriptLoad); }

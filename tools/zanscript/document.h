@@ -1,0 +1,41 @@
+// A saved script as the tool reads and edits it: a Script object loaded
+// from the file, and the encoding the file was written in, so that an edit
+// saves it the way it was.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "component.h"
+#include "zanole/wstr.h"
+
+enum Encoding : LONG { kAnsi = 0, kUtf16le = 1, kUtf8 = 2 };
+
+class Document {
+ public:
+  // False, with the reason on stderr, when the file cannot be read.
+  bool Load(const Component& component, const WString& path);
+  // Crash-safe: the old file stays whole when the save fails.
+  bool Save(const WString& path, Encoding encoding);
+
+  LONG Size() const;
+  WString Text(LONG line) const;
+  // A line's information but its text, in key order.
+  std::vector<std::pair<WString, WString>> Info(LONG line) const;
+  IScript4* Script() const { return script_.get(); }
+  Encoding FileEncoding() const { return encoding_; }
+
+ private:
+  zan::ComPtr<IScript4> script_;
+  Encoding encoding_ = kUtf8;
+};
+
+// The key that holds a line's text.
+extern const WCHAR kSourceKey[];
+
+// Why the saved format cannot hold this key or value as given (it has no
+// escaping), or an empty string when it can.
+std::string WhyNotSavable(const WString& text, bool isKey);
+// Whether the ANSI code page holds every character of the text.
+bool FitsAnsi(const WString& text);

@@ -1,0 +1,96 @@
+// zanscript: inspect, convert and edit saved ZanScript files from a shell.
+#include <cstring>
+#include <string>
+
+#include "commands.h"
+#include "output.h"
+#include "zanole/console.h"
+
+namespace {
+
+const char kToolHelp[] =
+    "usage: zanscript COMMAND [ARGS]\n"
+    "\n"
+    "Inspect, convert and edit saved ZanScript files.\n"
+    "\n"
+    "commands:\n"
+    "  cat FILE...                      the plain text of saved scripts\n"
+    "  show [--json] FILE               each line with its index, text and information\n"
+    "  convert --to ENCODING IN [OUT]   save in another encoding (ansi, utf16le, utf8)\n"
+    "  info get|set|del FILE LINE KEY [VALUE]\n"
+    "                                   read, set or delete one piece of a line's information\n"
+    "\n"
+    "zanscript COMMAND --help tells more; --version tells the version.\n"
+    "Exit status: 0 done, 1 failed (no file changed), 2 wrong usage.\n";
+
+struct Command {
+  const char* name;
+  int (*run)(const Component&, const Arguments&);
+  const char* help;
+};
+
+const Command kCommands[] = {
+    {"cat", &CatCommand,
+     "usage: zanscript cat FILE...\n"
+     "\n"
+     "Prints the text of each saved script, a line feed after each line, without\n"
+     "the information saved after \" @@ \".\n"},
+    {"show", &ShowCommand,
+     "usage: zanscript show [--json] FILE\n"
+     "\n"
+     "Prints each line's index (from 0, as LINE in info), its text and its\n"
+     "information. With --json: a JSON array, one object per line:\n"
+     "  {\"index\":0,\"text\":\"...\",\"info\":{\"key\":\"value\"}}\n"},
+    {"convert", &ConvertCommand,
+     "usage: zanscript convert --to ansi|utf16le|utf8 IN [OUT]\n"
+     "\n"
+     "Loads IN and saves it, lines and information, in the encoding given: to OUT,\n"
+     "or in place. The old file stays whole if the save fails. Text that the ANSI\n"
+     "code page cannot hold is refused rather than replaced.\n"},
+    {"info", &InfoCommand,
+     "usage: zanscript info get FILE LINE KEY\n"
+     "       zanscript info set FILE LINE KEY VALUE\n"
+     "       zanscript info del FILE LINE KEY\n"
+     "\n"
+     "Reads, sets or deletes one piece of information of line LINE (from 0) and\n"
+     "saves the file in its own encoding. The saved format has no escaping, so a\n"
+     "key or value it could not read back as given is refused: an empty key, one\n"
+     "holding \"_;_\", \" @@ \" or a line break, or blanks at either end.\n"},
+};
+
+bool IsHelp(const WString& arg) { return arg == OLESTR("--help") || arg == OLESTR("-h"); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  UseBinaryStdio();
+  Arguments args = CommandLineArguments(argc, argv);
+  if (args.size() < 2) {
+    PrintError(nullptr, "a COMMAND is needed (see --help)");
+    return 2;
+  }
+  if (IsHelp(args[1])) {
+    Print(kToolHelp);
+    return 0;
+  }
+  if (args[1] == OLESTR("--version")) {
+    Print("zanscript " ZAN_VERSION "\n");
+    return 0;
+  }
+  std::string name = Utf8(args[1]);
+  for (const Command& command : kCommands) {
+    if (name != command.name) continue;
+    Arguments rest(args.begin() + 2, args.end());
+    for (const WString& arg : rest) {
+      if (IsHelp(arg)) {
+        Print(command.help);
+        return 0;
+      }
+    }
+    Component component;
+    if (!component.Load()) return 1;
+    return command.run(component, rest);
+  }
+  PrintError(nullptr, "unknown command " + name + " (see --help)");
+  return 2;
+}
