@@ -3,19 +3,36 @@
 #include "base/com_ptr.h"
 #include "dictionary_array.h"
 
+#include <cstring>
+
 using zan::UniqueVariant;
+
+namespace {
+
+// Key order: VarCmp in the user locale, case-sensitive. Identical strings
+// are equal without asking the collation, which is most lookups.
+HRESULT Order(const VARIANT* a, const VARIANT* b) {
+  if (V_VT(a) == VT_BSTR && V_VT(b) == VT_BSTR) {
+    UINT n = SysStringLen(V_BSTR(a));
+    if (n == SysStringLen(V_BSTR(b)) && (n == 0 || std::memcmp(V_BSTR(a), V_BSTR(b), n * sizeof(OLECHAR)) == 0))
+      return VARCMP_EQ;
+  }
+  return VarCmp(const_cast<VARIANT*>(a), const_cast<VARIANT*>(b), LOCALE_USER_DEFAULT, 0);
+}
+
+// Two VT_NULL keys are not ordered.
+bool Less(const VARIANT* a, const VARIANT* b) {
+  if (V_VT(a) == VT_NULL && V_VT(b) == VT_NULL) return false;
+  return Order(a, b) == VARCMP_LT;
+}
+
+}  // namespace
 
 void CZanDictionaryImpl::FinalRelease() noexcept {
   // Emptied before the entries go, so a value that calls back while it is
-  // released finds an empty dictionary rather than a map being torn down.
-  EntryMap doomed;
-  doomed.swap(entries_);
-}
-
-bool CZanDictionaryImpl::KeyLess::operator()(const UniqueVariant& a, const UniqueVariant& b) const {
-  if (V_VT(a.get()) == VT_NULL && V_VT(b.get()) == VT_NULL) return false;
-  return VarCmp(const_cast<VARIANT*>(a.get()), const_cast<VARIANT*>(b.get()), LOCALE_USER_DEFAULT, 0) ==
-         VARCMP_LT;
+  // released finds an empty dictionary rather than a list being torn down.
+  EntryList doomed;
+  entries_.MoveTo(&doomed);
 }
 
 CComTypeInfoHolder& CZanDictionaryImpl::TypeInfo() {
@@ -23,25 +40,45 @@ CComTypeInfoHolder& CZanDictionaryImpl::TypeInfo() {
   return holder;
 }
 
-HRESULT CZanDictionaryImpl::CheckedKey(const VARIANT* key, UniqueVariant* copy) {
-  if (V_VT(key) != VT_BSTR || !V_BSTR(key)) return E_INVALIDARG;
-  return copy->CopyFrom(key);
+HRESULT CZanDictionaryImpl::CheckedKey(const VARIANT* key) {
+  return V_VT(key) != VT_BSTR || !V_BSTR(key) ? E_INVALIDARG : S_OK;
+}
+
+DictionaryEntry* CZanDictionaryImpl::LowerBound(const VARIANT* key, bool* found) {
+  DictionaryEntry* first = entries_.begin();
+  uint32_t count = entries_.size();
+  while (count > 0) {
+    uint32_t half = count / 2;
+    if (Less(first[half].key.get(), key)) {
+      first += half + 1;
+      count -= half + 1;
+    } else {
+      count = half;
+    }
+  }
+  *found = first != entries_.end() && !Less(key, first->key.get());
+  return first;
 }
 
 // One search finds the entry or the place for it. The value is copied
-// before the key goes in, so a failed copy leaves the map as it was.
-HRESULT CZanDictionaryImpl::Store(UniqueVariant key, const VARIANT* value, bool replace) {
-  auto at = entries_.lower_bound(key);
-  const bool found = at != entries_.end() && !KeyLess()(key, at->first);
+// before the key goes in, so a failed copy leaves the entries as they were.
+HRESULT CZanDictionaryImpl::Store(const VARIANT* key, VARIANT* value, bool replace, bool adopt) {
+  bool found = false;
+  DictionaryEntry* at = LowerBound(key, &found);
   if (found && !replace) return kStatusKeyExists;
-  if (found && value == at->second.get()) return S_OK;
+  if (found && value == at->value.get()) return S_OK;
   UniqueVariant copy;
-  HRESULT hr = copy.CopyFrom(value);
-  if (FAILED(hr)) return hr;
-  if (found) {
-    at->second = std::move(copy);
+  if (adopt) {
+    *copy.get() = *value;
+    VariantInit(value);
   } else {
-    entries_.emplace_hint(at, std::move(key), std::move(copy));
+    HRESULT hr = copy.CopyFrom(value);
+    if (FAILED(hr)) return hr;
+  }
+  if (found) {
+    at->value = std::move(copy);
+  } else {
+    entries_.insert(at, DictionaryEntry{SharedKey::Intern(V_BSTR(key), SysStringLen(V_BSTR(key))), std::move(copy)});
   }
   return S_OK;
 }
@@ -73,10 +110,9 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::putref_Item(VARIANT*, VARIANT*) no
 HRESULT CZanDictionaryImpl::CheckedStore(const VARIANT* key, const VARIANT* value, bool replace) {
   if (!key || !value) return E_POINTER;
   try {
-    UniqueVariant copy;
-    HRESULT hr = CheckedKey(key, &copy);
+    HRESULT hr = CheckedKey(key);
     if (FAILED(hr)) return hr;
-    return Store(std::move(copy), value, replace);
+    return Store(key, const_cast<VARIANT*>(value), replace, false);
   }
   ZAN_CATCH_RETURN()
 }
@@ -87,14 +123,14 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_Item(VARIANT* Key, VARIANT* pR
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Item(VARIANT* Key, VARIANT* pRetItem) noexcept {
   if (!Key || !pRetItem) return E_POINTER;
-  UniqueVariant key;
-  HRESULT hr = CheckedKey(Key, &key);
+  HRESULT hr = CheckedKey(Key);
   if (FAILED(hr)) return hr;
-  auto found = entries_.find(key);
-  if (found == entries_.end()) return kStatusKeyNotFound;
+  bool found = false;
+  DictionaryEntry* at = LowerBound(Key, &found);
+  if (!found) return kStatusKeyNotFound;
   // An out parameter: whatever it held is not ours to clear.
   V_VT(pRetItem) = VT_EMPTY;
-  return VariantCopy(pRetItem, found->second.get());
+  return VariantCopy(pRetItem, at->value.get());
 }
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Add(VARIANT* Key, VARIANT* Item) noexcept {
@@ -109,10 +145,11 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Count(LONG* pCount) noexcept {
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Exists(VARIANT* Key, VARIANT_BOOL* pExists) noexcept {
   if (!Key || !pExists) return E_POINTER;
-  UniqueVariant key;
-  HRESULT hr = CheckedKey(Key, &key);
+  HRESULT hr = CheckedKey(Key);
   if (FAILED(hr)) return hr;
-  *pExists = entries_.count(key) ? VARIANT_TRUE : VARIANT_FALSE;
+  bool found = false;
+  LowerBound(Key, &found);
+  *pExists = found ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 }
 
@@ -127,8 +164,8 @@ HRESULT CZanDictionaryImpl::BuildArray(bool keys, VARIANT* out) {
   zan::DictionaryArray array(static_cast<ULONG>(entries_.size()));
   if (!array.get()) return E_FAIL;
   LONG index = 0;
-  for (auto& entry : entries_) {
-    HRESULT hr = array.Put(index++, keys ? entry.first.get() : entry.second.get());
+  for (const DictionaryEntry& entry : entries_) {
+    HRESULT hr = array.Put(index++, keys ? entry.key.get() : entry.value.get());
     if (FAILED(hr)) return hr;
   }
   V_VT(out) = VT_ARRAY | VT_VARIANT;
@@ -148,8 +185,12 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) noexcept {
     HRESULT order = VarCmp(key.get(), &probe, LOCALE_USER_DEFAULT, 0);
     if (order != VARCMP_LT && order != VARCMP_EQ && order != VARCMP_GT) return S_OK;
   }
-  auto range = entries_.equal_range(key);
-  entries_.erase(range.first, range.second);
+  // Every entry equal to the key under the collation goes.
+  bool found = false;
+  DictionaryEntry* first = LowerBound(key.get(), &found);
+  DictionaryEntry* last = first;
+  while (last != entries_.end() && !Less(key.get(), last->key.get())) ++last;
+  entries_.erase(first, last);
   return S_OK;
 }
 
@@ -191,6 +232,26 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Clone(IUnknown** ppunk) noexcept {
   }
   *ppunk = clone.Detach();
   return S_OK;
+}
+
+const VARIANT* STDMETHODCALLTYPE CZanDictionaryImpl::PeekItem(const VARIANT* key) noexcept {
+  if (!key || FAILED(CheckedKey(key))) return nullptr;
+  bool found = false;
+  DictionaryEntry* at = LowerBound(key, &found);
+  return found ? at->value.get() : nullptr;
+}
+
+HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept {
+  VARIANT owned;
+  V_VT(&owned) = VT_BSTR;
+  V_BSTR(&owned) = value;
+  UniqueVariant hold;
+  *hold.get() = owned;  // freed here unless the dictionary takes it
+  try {
+    SharedKey shared = SharedKey::Intern(key, keyLength);
+    return Store(shared.get(), hold.get(), true, true);
+  }
+  ZAN_CATCH_RETURN()
 }
 
 HRESULT CreateLineDictionary(Scripting::IDictionary** out) {

@@ -3,12 +3,11 @@
 // is one of these.
 #pragma once
 
-#include <map>
-
 #include "ZanScript_h.h"
-#include "base/unique_variant.h"
+#include "entry_list.h"
 #include "framework/com_object.h"
 #include "framework/type_info_holder.h"
+#include "line_entries.h"
 
 // The dictionary's own status values: positive, so callers that only test
 // for failure take them as success.
@@ -17,10 +16,11 @@ constexpr HRESULT kStatusKeyExists = ERROR_OBJECT_ALREADY_EXISTS;  // 5010
 
 class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
                            public Scripting::IDictionary,
-                           public IKBCloneable {
+                           public IKBCloneable,
+                           public ILineEntries {
  public:
   // IDispatch is the dictionary's own vtable.
-  using Interfaces = zan::InterfaceList<Scripting::IDictionary, IDispatch, IKBCloneable>;
+  using Interfaces = zan::InterfaceList<Scripting::IDictionary, IDispatch, IKBCloneable, ILineEntries>;
   // Values may be objects that call back while they are released.
   void FinalRelease() noexcept;
 
@@ -53,24 +53,26 @@ class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
   // IKBCloneable
   HRESULT STDMETHODCALLTYPE Clone(IUnknown** ppunk) noexcept override;
 
- private:
-  // Key order: VarCmp in the user locale; two VT_NULL keys are not ordered.
-  struct KeyLess {
-    bool operator()(const zan::UniqueVariant& a, const zan::UniqueVariant& b) const;
-  };
-  using EntryMap = std::map<zan::UniqueVariant, zan::UniqueVariant, KeyLess>;
+  // ILineEntries
+  const VARIANT* STDMETHODCALLTYPE PeekItem(const VARIANT* key) noexcept override;
+  HRESULT STDMETHODCALLTYPE PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept override;
 
+ private:
   static CComTypeInfoHolder& TypeInfo();
-  // The key check of the lookup and store operations; a copy of the key.
-  static HRESULT CheckedKey(const VARIANT* key, zan::UniqueVariant* copy);
+  // The key check of the lookup and store operations.
+  static HRESULT CheckedKey(const VARIANT* key);
+  // The first entry whose key is not before key, and whether its key
+  // equals key.
+  DictionaryEntry* LowerBound(const VARIANT* key, bool* found);
   HRESULT BuildArray(bool keys, VARIANT* out);
-  // Stores a copy of value under key; an existing key keeps its value
-  // unless replace is set (then kStatusKeyExists).
-  HRESULT Store(zan::UniqueVariant key, const VARIANT* value, bool replace);
+  // Stores value under key (a checked VT_BSTR); an existing key keeps its
+  // value unless replace is set (then kStatusKeyExists). The value is
+  // copied, or taken when adopt is set.
+  HRESULT Store(const VARIANT* key, VARIANT* value, bool replace, bool adopt);
   // put_Item and Add: the entry check, then Store.
   HRESULT CheckedStore(const VARIANT* key, const VARIANT* value, bool replace);
 
-  EntryMap entries_;
+  EntryList entries_;
 };
 
 // Makes a line dictionary in process, without the registry or the class
