@@ -1,7 +1,9 @@
 #include "saved_line.h"
 
 #include "base/unique_bstr.h"
+#include "base/com_ptr.h"
 #include "base/unique_variant.h"
+#include "dictionary/line_entries.h"
 #include "line_text.h"
 #include "script_keys.h"
 
@@ -53,15 +55,15 @@ bool IsBlank(const OLECHAR* text) {
   return true;
 }
 
-WString Trimmed(const OLECHAR* begin, const OLECHAR* end) {
-  TrimBlanks(&begin, &end);
-  return WString(begin, end);
-}
-
-HRESULT Store(Scripting::IDictionary* into, const WString& key, const WString& value) {
-  zan::UniqueVariant k = zan::MakeVariantBstr(key.c_str());
-  zan::UniqueVariant v = zan::MakeVariantBstr(value.c_str());
-  return into->put_Item(k.get(), v.get());
+// Stores [value, valueEnd) under [key, keyEnd): in place into a line of
+// our own, else through IDictionary.
+HRESULT Store(Scripting::IDictionary* into, ILineEntries* ours, const OLECHAR* key, const OLECHAR* keyEnd,
+              const OLECHAR* value, const OLECHAR* valueEnd) {
+  zan::UniqueBstr text = zan::UniqueBstr::FromUnits(value, static_cast<UINT>(valueEnd - value));
+  if (ours) return ours->PutText(key, static_cast<UINT>(keyEnd - key), text.release());
+  zan::UniqueVariant k = zan::MakeVariantBstr(WString(key, keyEnd).c_str());
+  VARIANT v = zan::VariantRefBstr(text.get());
+  return into->put_Item(k.get(), &v);
 }
 
 }  // namespace
@@ -116,29 +118,37 @@ SavedLineParts SplitSavedLine(const OLECHAR* line) {
   const size_t length = WcsLen(line);
   const OLECHAR* marker = LastLineInfoMarker(line);
   const OLECHAR* rest = marker ? marker + kMarkerLength : nullptr;
+  parts.text = line;
   if (!marker || (!WcsStr(rest, kPairSeparator) && !IsBlank(rest))) {
-    parts.text.assign(line, length);
+    parts.textEnd = line + length;
     return parts;
   }
   const OLECHAR* end = marker;
   TrimTrailingBlanks(line, &end);
-  parts.text.assign(line, end);
+  parts.textEnd = end;
   parts.info = rest;
   return parts;
 }
 
 HRESULT ParseSavedLine(const OLECHAR* line, Scripting::IDictionary* into) {
   SavedLineParts parts = SplitSavedLine(line);
-  HRESULT hr = Store(into, kSourceKey, parts.text);
+  zan::ComPtr<ILineEntries> ours;
+  into->QueryInterface(IidOf<ILineEntries>(), ours.put_void());
+  const OLECHAR* source = kSourceKey;
+  HRESULT hr = Store(into, ours.get(), source, source + WcsLen(source), parts.text, parts.textEnd);
   if (FAILED(hr) || !parts.info) return hr;
   const OLECHAR* rest = parts.info;
   while (const OLECHAR* keyEnd = WcsStr(rest, kPairSeparator)) {
     const OLECHAR* value = keyEnd + kSeparatorLength;
     const OLECHAR* valueEnd = WcsStr(value, kPairSeparator);
     if (!valueEnd) break;  // an unclosed pair ends the information
-    hr = Store(into, Trimmed(rest, keyEnd), Trimmed(value, valueEnd));
+    const OLECHAR* next = valueEnd + kSeparatorLength;
+    const OLECHAR* key = rest;
+    TrimBlanks(&key, &keyEnd);
+    TrimBlanks(&value, &valueEnd);
+    hr = Store(into, ours.get(), key, keyEnd, value, valueEnd);
     if (FAILED(hr)) return hr;
-    rest = valueEnd + kSeparatorLength;
+    rest = next;
   }
   return S_OK;
 }

@@ -29,7 +29,8 @@ const OLECHAR* LastLineInfoMarker(const OLECHAR* line);
 // what follows it holds no pair separator and is not blank; otherwise the
 // text is what precedes it, without trailing blanks.
 struct SavedLineParts {
-  WString text;
+  const OLECHAR* text = nullptr;  // the text: [text, textEnd) of the parsed line
+  const OLECHAR* textEnd = nullptr;
   const OLECHAR* info = nullptr;  // into the parsed line; null for none
 };
 SavedLineParts SplitSavedLine(const OLECHAR* line);
