@@ -328,3 +328,29 @@ TEST_F(DictionaryTest, ValueThatCallsBackWhileTheDictionaryDies) {
   EXPECT_EQ(0, countSeen);  // the dying dictionary is already empty
   EXPECT_REFS(&value, 1);
 }
+
+TEST_F(DictionaryTest, KeysThatTheCollationEqualsAreOneKeyWhateverTheirSpelling) {
+  // Different strings that collate equal (a ligature and its letters) are
+  // still one key: a quick path for identical strings must not split them.
+  ASSERT_HR(S_OK, Add(OLESTR("\u00e6on"), 1));
+  EXPECT_HR(5010, Add(OLESTR("aeon"), 2));
+  UniqueVariant k = String(OLESTR("aeon")), v;
+  ASSERT_HR(S_OK, dict_->get_Item(k.get(), v.get()));
+  EXPECT_EQ(1, V_I4(v.get()));
+  EXPECT_HR(S_OK, dict_->Remove(k.get()));
+  EXPECT_EQ(0, Count());
+}
+
+TEST_F(DictionaryTest, AKeyOutlivesEveryOtherDictionaryThatHeldIt) {
+  // Keys are shared between dictionaries: each must keep its own alive.
+  ComPtr<Scripting::IDictionary> other;
+  ASSERT_HR(S_OK, Create(CLSID_ZanDictionary, &other));
+  UniqueVariant k = String(OLESTR("shared key")), one = Long(1), two = Long(2);
+  ASSERT_HR(S_OK, dict_->Add(k.get(), one.get()));
+  ASSERT_HR(S_OK, other->Add(k.get(), two.get()));
+  ASSERT_HR(S_OK, Add(OLESTR("a"), 3));  // moves the entries to a larger block
+  other.Reset();
+  ASSERT_HR(S_OK, Add(OLESTR("shared KEY"), 4));
+  EXPECT_EQ((Strings{"a", "shared key", "shared KEY"}), Texts(true));
+  EXPECT_EQ((Strings{"3", "1", "4"}), Texts(false));
+}
