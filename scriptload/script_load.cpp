@@ -30,6 +30,11 @@ HRESULT STDMETHODCALLTYPE CScriptLoad::Load(LPCOLESTR pszFileName, DWORD) noexce
   try {
     CEncodedFile_LineReader file;
     if (!pszFileName || !file.Open(pszFileName, OM_READ, FE_UTF8)) return E_FAIL;
+    // A file never holds more characters than bytes: with room for them the
+    // text is never copied while it grows. Only a hint; without it the text
+    // grows as it must.
+    int64_t bytes = file.RemainingBytes();
+    if (bytes > 0) text_.Reserve(text_.length() + bytes);
     while (!file.AtEnd()) {
       zan::UniqueBstr line;
       // The recorded length: a line of one unit or less is skipped (in

@@ -56,6 +56,20 @@ class CZanAccStrBase {
 
   int AppendChar(T c) noexcept { return Append(&c, 1); }
 
+  // Room for capacity characters and the terminator, so that appends up to
+  // it copy nothing; false (and nothing changed) when it cannot be had.
+  bool Reserve(int64_t capacity) noexcept {
+    if (capacity + 1 <= capacity_) return true;
+    if (capacity + 1 > INT_MAX) return false;
+    std::unique_ptr<T[]> fresh(new (std::nothrow) T[static_cast<size_t>(capacity + 1)]);
+    if (!fresh) return false;
+    if (length_) std::memcpy(fresh.get(), buffer_.get(), static_cast<size_t>(length_) * sizeof(T));
+    fresh[length_] = 0;
+    buffer_ = std::move(fresh);
+    capacity_ = static_cast<int>(capacity + 1);
+    return true;
+  }
+
   void Reset() noexcept {
     length_ = 0;
     if (buffer_) buffer_[0] = 0;

@@ -94,3 +94,12 @@ bool CEncodedFile_LineReader::Close() {
   file_ = nullptr;
   return Kept(ok);
 }
+
+int64_t CEncodedFile_LineReader::RemainingBytes() const {
+  if (!file_) return -1;
+  long at = std::ftell(file_);
+  if (at < 0 || std::fseek(file_, 0, SEEK_END) != 0) return -1;
+  long end = std::ftell(file_);
+  if (std::fseek(file_, at, SEEK_SET) != 0) return -1;
+  return end >= at ? end - at : -1;
+}

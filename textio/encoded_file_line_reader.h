@@ -5,6 +5,7 @@
 // keeps it for LastError(), so a caller can tell failures apart.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -36,6 +37,9 @@ class CEncodedFile_LineReader {
   // The reason the last failing call failed; ERROR_SUCCESS when none has.
   DWORD LastError() const { return lastError_; }
   bool IsOpen() const { return file_ != nullptr; }
+  // The bytes between the read position and the end of the file; -1 when
+  // the file does not say.
+  int64_t RemainingBytes() const;
   // True once a read has met the end of the file or a read error, and when
   // no file is open: a reading loop ends on it either way.
   bool AtEnd() const { return !file_ || std::feof(file_) || std::ferror(file_); }
