@@ -10,6 +10,10 @@ struct ILineEntries : IUnknown {
   // The value stored under key (a VT_BSTR), or null; it stays valid until
   // the dictionary changes.
   virtual const VARIANT* STDMETHODCALLTYPE PeekItem(const VARIANT* key) noexcept = 0;
+  // The entries in key order, read in place: valid until the dictionary
+  // changes.
+  virtual UINT STDMETHODCALLTYPE EntryCount() noexcept = 0;
+  virtual void STDMETHODCALLTYPE EntryAt(UINT index, const VARIANT** key, const VARIANT** value) noexcept = 0;
   // put_Item of a string value whose ownership passes to the dictionary,
   // whatever the result.
   virtual HRESULT STDMETHODCALLTYPE PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept = 0;

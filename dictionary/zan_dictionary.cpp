@@ -241,6 +241,12 @@ const VARIANT* STDMETHODCALLTYPE CZanDictionaryImpl::PeekItem(const VARIANT* key
   return found ? at->value.get() : nullptr;
 }
 
+void STDMETHODCALLTYPE CZanDictionaryImpl::EntryAt(UINT index, const VARIANT** key, const VARIANT** value) noexcept {
+  const DictionaryEntry& entry = entries_.begin()[index];
+  *key = entry.key.get();
+  *value = entry.value.get();
+}
+
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept {
   VARIANT owned;
   V_VT(&owned) = VT_BSTR;

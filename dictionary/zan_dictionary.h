@@ -55,6 +55,8 @@ class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
 
   // ILineEntries
   const VARIANT* STDMETHODCALLTYPE PeekItem(const VARIANT* key) noexcept override;
+  UINT STDMETHODCALLTYPE EntryCount() noexcept override { return entries_.size(); }
+  void STDMETHODCALLTYPE EntryAt(UINT index, const VARIANT** key, const VARIANT** value) noexcept override;
   HRESULT STDMETHODCALLTYPE PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept override;
 
  private:

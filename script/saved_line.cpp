@@ -1,5 +1,7 @@
 #include "saved_line.h"
 
+#include <cstring>
+
 #include "base/unique_bstr.h"
 #include "base/com_ptr.h"
 #include "base/unique_variant.h"
@@ -19,6 +21,8 @@ bool IsNeverSaved(BSTR key) {
 }
 
 bool IsSourceKey(BSTR key, BSTR sourceKey) {
+  const UINT length = SysStringLen(key);
+  if (length == SysStringLen(sourceKey) && std::memcmp(key, sourceKey, length * sizeof(OLECHAR)) == 0) return true;
   return VarBstrCmp(key, sourceKey, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
 }
 
@@ -68,32 +72,57 @@ HRESULT Store(Scripting::IDictionary* into, ILineEntries* ours, const OLECHAR* k
 
 }  // namespace
 
+namespace {
+
+// Appends one pair of the saved information unless the format leaves it
+// out: a key or value that is no string, an empty value, the text's own
+// key and the key that is never saved.
+void AppendPair(const VARIANT* key, const VARIANT* item, BSTR sourceKey, bool* marked, WString* out) {
+  if (V_VT(key) != VT_BSTR || V_VT(item) != VT_BSTR || SysStringLen(V_BSTR(item)) == 0) return;
+  if (IsSourceKey(V_BSTR(key), sourceKey) || IsNeverSaved(V_BSTR(key))) return;
+  if (!*marked) out->append(kLineInfoMarker);
+  *marked = true;
+  out->append(V_BSTR(key), SysStringLen(V_BSTR(key)));
+  out->append(kPairSeparator);
+  out->append(V_BSTR(item), SysStringLen(V_BSTR(item)));
+  out->append(kPairSeparator);
+}
+
+}  // namespace
+
 HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
   out->clear();
   zan::UniqueVariant sourceKey = zan::MakeVariantBstr(kSourceKey);
-  zan::UniqueBstr text;
-  HRESULT hr = LineValueText(line, sourceKey.get(), &text);
+  bool marked = false;
+  // Our own lines are read in place, when their text is a string.
+  zan::ComPtr<ILineEntries> ours;
+  line->QueryInterface(IidOf<ILineEntries>(), ours.put_void());
+  const VARIANT* text = ours ? ours->PeekItem(sourceKey.get()) : nullptr;
+  if (ours && (!text || V_VT(text) == VT_BSTR)) {
+    if (text && V_BSTR(text)) out->append(V_BSTR(text), SysStringLen(V_BSTR(text)));
+    for (UINT i = 0, n = ours->EntryCount(); i < n; ++i) {
+      const VARIANT* key = nullptr;
+      const VARIANT* item = nullptr;
+      ours->EntryAt(i, &key, &item);
+      AppendPair(key, item, V_BSTR(sourceKey.get()), &marked, out);
+    }
+    return S_OK;
+  }
+  zan::UniqueBstr value;
+  HRESULT hr = LineValueText(line, sourceKey.get(), &value);
   if (FAILED(hr)) return hr;
-  if (text.get()) out->append(text.get(), text.length());
+  if (value.get()) out->append(value.get(), value.length());
   // A line that holds its text alone, the common case, has nothing more.
   LONG count = 0;
   if (SUCCEEDED(line->get_Count(&count)) && count <= (hr == S_OK ? 1 : 0)) return S_OK;
   DictionaryArrays arrays;
   hr = arrays.Read(line);
   if (FAILED(hr)) return hr;
-  bool marked = false;
   for (LONG i = 0; i < arrays.count(); ++i) {
     zan::UniqueVariant key, item;
     hr = arrays.Get(i, &key, &item);
     if (FAILED(hr)) return hr;
-    if (V_VT(key.get()) != VT_BSTR || V_VT(item.get()) != VT_BSTR || SysStringLen(V_BSTR(item.get())) == 0) continue;
-    if (IsSourceKey(V_BSTR(key.get()), V_BSTR(sourceKey.get())) || IsNeverSaved(V_BSTR(key.get()))) continue;
-    if (!marked) out->append(kLineInfoMarker);
-    marked = true;
-    out->append(V_BSTR(key.get()), SysStringLen(V_BSTR(key.get())));
-    out->append(kPairSeparator);
-    out->append(V_BSTR(item.get()), SysStringLen(V_BSTR(item.get())));
-    out->append(kPairSeparator);
+    AppendPair(key.get(), item.get(), V_BSTR(sourceKey.get()), &marked, out);
   }
   return S_OK;
 }

@@ -93,8 +93,7 @@ HRESULT SaveScriptFile(const CLineArray& lines, const OLECHAR* name, LONG encodi
     if (!object || FAILED(object->QueryInterface(Scripting::IID_IDictionary, line.put_void()))) continue;
     if (FAILED(RenderSavedLine(line.get(), &text))) return E_FAIL;
     if (text.empty() && i == count - 1) break;
-    zan::UniqueBstr bstr = zan::UniqueBstr::FromUnits(text.data(), static_cast<UINT>(text.size()));
-    if (!file.WriteLine(bstr.get(), written < count - 1)) return E_FAIL;
+    if (!file.WriteLine(text.c_str(), written < count - 1)) return E_FAIL;
     ++written;
   }
   return temporary.Commit(target) ? S_OK : E_FAIL;

@@ -77,7 +77,7 @@ bool CEncodedFile_LineReader::ReadLine(zan::UniqueBstr* out, bool strip) {
   return ok;
 }
 
-bool CEncodedFile_LineReader::WriteLine(BSTR text, bool newline) {
+bool CEncodedFile_LineReader::WriteLine(const WCHAR* text, bool newline) {
   if (!file_ || !reader_) return false;
   return Kept(reader_->WriteLine(text, newline));
 }

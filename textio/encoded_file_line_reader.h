@@ -26,7 +26,8 @@ class CEncodedFile_LineReader {
   bool Open(const WCHAR* name, int mode, int encoding);
   bool ReadLine(zan::UniqueBstr* out, bool strip);
   // Writes text up to its first NUL, then CR LF when newline is set.
-  bool WriteLine(BSTR text, bool newline);
+  // Writes text up to its first NUL (a BSTR or any terminated string).
+  bool WriteLine(const WCHAR* text, bool newline);
   // Writes what is buffered through to the disk.
   bool Flush();
   // False when what was written could not all reach the file (a full disk

@@ -46,7 +46,9 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
   bool WriteLine(const WCHAR* text, bool newline) noexcept override {
     if (!file_) return false;
     try {
-      std::string bytes;
+      // One buffer for every line written: no allocation per line.
+      std::string& bytes = encoded_;
+      bytes.clear();
       if (text && *text && EncodeLine(text, &bytes) <= 0) return false;
       if (newline) bytes += NewLine();
       if (bytes.empty()) return true;
@@ -78,6 +80,8 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
 
   // The characters of the line being read.
   Accumulator line_;
+  // The bytes of the line being written.
+  std::string encoded_;
 
  private:
   // getc for byte files; one little-endian unit for UTF-16 files.
