@@ -56,4 +56,21 @@ void BM_DictionaryGetItem(benchmark::State& state) {
 }
 BENCHMARK(BM_DictionaryGetItem)->Arg(4)->Arg(4096);
 
+// Exists with a key that only the collation finds equal to a stored one
+// (arg 1), or an identical string (arg 0).
+void BM_DictionaryExists(benchmark::State& state) {
+  zan::ComPtr<Scripting::IDictionary> dict;
+  CreateLineDictionary(dict.put());
+  VARIANT stored = StringVariant("script source"), value = StringVariant("value");
+  dict->Add(&stored, &value);
+  VARIANT probe = StringVariant(state.range(0) ? "script source " : "script source");
+  VARIANT_BOOL exists;
+  for (auto _ : state) dict->Exists(&probe, &exists);
+  VariantClear(&stored);
+  VariantClear(&value);
+  VariantClear(&probe);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DictionaryExists)->Arg(0)->Arg(1);
+
 }  // namespace

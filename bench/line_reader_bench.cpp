@@ -7,6 +7,7 @@
 #include <string>
 
 #include "textio/encoded_file_line_reader.h"
+#include "textio/utf8.h"
 
 namespace {
 
@@ -57,5 +58,19 @@ void BM_WriteLines(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kLines);
 }
 BENCHMARK(BM_WriteLines)->Arg(FE_ANSI)->Arg(FE_UTF16LE)->Arg(FE_UTF8)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// The UTF-8 codec on a line of mixed text (Latin, accents, CJK).
+void BM_Utf8Decode(benchmark::State& state) {
+  std::string line;
+  while (line.size() < 60) line += "Print \"Gr\xC3\xBC\xC3\x9F Gott\" & \xE4\xB8\x96\xE7\x95\x8C ";
+  WCHAR out[256];
+  for (auto _ : state) benchmark::DoNotOptimize(Utf8ToWide(line.c_str(), out, 256));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(line.size()));
+}
+BENCHMARK(BM_Utf8Decode);
 
 }  // namespace

@@ -43,6 +43,21 @@ void BM_GetLineInfo(benchmark::State& state) {
 }
 BENCHMARK(BM_GetLineInfo);
 
+void BM_SetLineInfo(benchmark::State& state) {
+  zan::ComPtr<IScript4> script = NewScript();
+  BSTR text = ScriptText(10000);
+  script->AppendScriptLine(text);
+  SysFreeString(text);
+  BSTR key = SysAllocString(OLESTR("script comments"));
+  BSTR value = SysAllocString(OLESTR("a comment of some length"));
+  LONG i = 0;
+  for (auto _ : state) script->SetLineInfo(i++ % 10000, key, value);
+  SysFreeString(key);
+  SysFreeString(value);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SetLineInfo);
+
 void BM_InsertAtFront(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   for (auto _ : state) {
