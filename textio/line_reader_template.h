@@ -84,10 +84,10 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
   std::string encoded_;
 
  private:
-  // getc for byte files; one little-endian unit for UTF-16 files.
+  // A byte for byte files; one little-endian unit for UTF-16 files.
   int ReadChar() noexcept {
     if constexpr (std::is_same_v<T, char>) {
-      return std::getc(file_);
+      return FGetByte(file_);
     } else {
       return FGetWUnit(file_);
     }

@@ -42,9 +42,9 @@ WCHAR* WcsTok(WCHAR* s, const WCHAR* delim, WCHAR** state) {
 }
 
 int FGetWUnit(FILE* file) {
-  int lo = std::getc(file);
+  int lo = FGetByte(file);
   if (lo == EOF) return kWEof;
-  int hi = std::getc(file);
+  int hi = FGetByte(file);
   if (hi == EOF) return kWEof;
   return lo | (hi << 8);
 }

@@ -29,6 +29,13 @@ int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode);
 // at end of file or when only one byte remains.
 int FGetWUnit(FILE* file);
 constexpr int kWEof = -1;
+// getc without taking the stream's lock: every stream the system reads
+// belongs to one call on one thread.
+#if defined(ZAN_PLATFORM_WINDOWS)
+inline int FGetByte(FILE* file) { return _getc_nolock(file); }
+#else
+inline int FGetByte(FILE* file) { return getc_unlocked(file); }
+#endif
 
 #include <string>
 // A string of UTF-16 units in the platform's WCHAR type.
