@@ -98,10 +98,10 @@ def main():
                                                         med[name] / med["B2 load+concat"]))
         print("  ZanScript document holds %.0f bytes/line" % held)
         rows.append((size, med, peak, held))
-    if len(rows) > 1:
-        first, last = rows[0], rows[-1]
-        print("\nscaling %d -> %d lines: ZanScript load+concat %.2fx the time" % (
-            first[0], last[0], last[1]["ZanScript load+concat"] / first[1]["ZanScript load+concat"]))
+    for smaller, larger in zip(rows, rows[1:]):
+        print("\nscaling %d -> %d lines (%.1fx): ZanScript load+concat %.2fx the time" % (
+            smaller[0], larger[0], larger[0] / smaller[0],
+            larger[1]["ZanScript load+concat"] / smaller[1]["ZanScript load+concat"]))
     plot(rows, args.svg, args.data)
 
 
