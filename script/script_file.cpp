@@ -102,12 +102,12 @@ HRESULT SaveScriptFile(const CLineArray& lines, const OLECHAR* name, LONG encodi
 HRESULT LoadScriptFile(const OLECHAR* name, CLineArray* lines) {
   CEncodedFile_LineReader file;
   if (!name || !file.Open(name, OM_READ, FE_UTF8)) return E_FAIL;
+  WString read;  // one buffer for every line
   while (!file.AtEnd()) {
-    zan::UniqueBstr read;
-    if (!file.ReadLine(&read, true)) continue;  // an unreadable line is left out
+    if (!file.ReadLineText(&read, true)) continue;  // an unreadable line is left out
     zan::ComPtr<Scripting::IDictionary> line;
     if (FAILED(CreateLineDictionary(line.put()))) continue;
-    if (FAILED(ParseSavedLine(read.get() ? read.get() : OLESTR(""), line.get()))) continue;
+    if (FAILED(ParseSavedLine(read.c_str(), line.get()))) continue;
     if (!lines->Insert(lines->size(), line.get())) zan::ThrowHr(E_OUTOFMEMORY);
   }
   file.Close();

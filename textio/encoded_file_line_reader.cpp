@@ -77,6 +77,14 @@ bool CEncodedFile_LineReader::ReadLine(zan::UniqueBstr* out, bool strip) {
   return ok;
 }
 
+bool CEncodedFile_LineReader::ReadLineText(WString* out, bool strip) {
+  if (!file_ || !reader_) return false;
+  SetLastError(ERROR_SUCCESS);
+  bool ok = reader_->ReadLineText(out, strip);
+  if (!ok && GetLastError() != ERROR_SUCCESS) lastError_ = GetLastError();
+  return ok;
+}
+
 bool CEncodedFile_LineReader::WriteLine(const WCHAR* text, bool newline) {
   if (!file_ || !reader_) return false;
   return Kept(reader_->WriteLine(text, newline));

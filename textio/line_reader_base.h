@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/unique_bstr.h"
+#include "zanole/zanole.h"
 
 class CEncodedFile_LineReaderBase {
  public:
@@ -20,6 +21,9 @@ class CEncodedFile_LineReaderBase {
   // error, when the line cannot be held, or for a line that cannot be
   // decoded (*out may still be set).
   virtual bool ReadLine(zan::UniqueBstr* out, bool strip) = 0;
+  // The same line as its text up to the first NUL, into a string the caller
+  // reuses from line to line: no allocation per line.
+  virtual bool ReadLineText(WString* out, bool strip) = 0;
   // Writes text (up to its first NUL), then CR LF when newline is set.
   virtual bool WriteLine(const WCHAR* text, bool newline) noexcept = 0;
   virtual bool WriteBOM() noexcept = 0;

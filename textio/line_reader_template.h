@@ -15,7 +15,12 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
  public:
   using CEncodedFile_LineReaderBase::CEncodedFile_LineReaderBase;
 
-  bool ReadLine(zan::UniqueBstr* out, bool strip) override {
+  bool ReadLine(zan::UniqueBstr* out, bool strip) override { return ReadUnits(strip) && GetLine(out); }
+  bool ReadLineText(WString* out, bool strip) override { return ReadUnits(strip) && GetLineText(out); }
+
+  // Reads the next line's units into line_: false at the end of the file
+  // with nothing read, after a read error, or when the line cannot be held.
+  bool ReadUnits(bool strip) {
     line_.Reset();
     bool first = true, newline = false, end = false;
     while (!end && !newline) {
@@ -40,7 +45,7 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
       first = false;
     }
     if (end && std::ferror(file_)) return FailWithErrno(errno);
-    return GetLine(out);
+    return true;
   }
 
   bool WriteLine(const WCHAR* text, bool newline) noexcept override {
@@ -71,6 +76,17 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
 
   // Makes the line's BSTR from the characters read.
   virtual bool GetLine(zan::UniqueBstr* out) = 0;
+  // The line's text up to its first NUL; by default through GetLine.
+  virtual bool GetLineText(WString* out) {
+    zan::UniqueBstr line;
+    bool ok = GetLine(&line);
+    if (line.get()) {
+      out->assign(line.get(), WcsLen(line.get()));
+    } else {
+      out->clear();
+    }
+    return ok;
+  }
   // The byte order mark, "" for none.
   virtual const char* GetBOM() const noexcept = 0;
   // The bytes of text up to its first NUL, without a terminator; their

@@ -18,6 +18,20 @@ bool CEncodedFile_LineReaderUTF8::GetLine(zan::UniqueBstr* out) {
   return decoded;
 }
 
+bool CEncodedFile_LineReaderUTF8::GetLineText(WString* out) {
+  const char* bytes = line_.buffer() ? line_.buffer() : "";
+  int units = std::max(line_.length(), 1);
+  if (line_.length() > 0 && bytes[line_.length() - 1] != 0) ++units;
+  out->resize(static_cast<size_t>(units));
+  if (Utf8ToWide(bytes, out->data(), units) == 0) {
+    out->clear();
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+  }
+  out->resize(WcsLen(out->c_str()));
+  return true;
+}
+
 int CEncodedFile_LineReaderUTF8::EncodeLine(const WCHAR* text, std::string* bytes) {
   int n = WideToUtf8(text, nullptr, 0);
   if (n <= 1) return n - 1;

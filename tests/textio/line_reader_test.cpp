@@ -257,3 +257,32 @@ TEST_F(LineReaderTest, FullDiskFailsTheCloseWithItsReason) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError());
 }
 #endif
+
+TEST_F(LineReaderTest, TextIntoAReusedStringMatchesTheBstrLineByLine) {
+  // Long line before short ones (the reused string shrinks), an embedded
+  // NUL, CR anywhere, an undecodable line, in every encoding.
+  const std::string cases[] = {
+      "\xEF\xBB\xBF" "a long first line\r\nb\x00" "c\r\n\xC3(x\nd\re\n\n\xE4\xB8\x96",
+      std::string("\xFF\xFE" "l\0o\0n\0g\0\r\0\n\0x\0\0\0y\0\n\0z\0", 24),
+      "plain ANSI line\nwith \xE9\r\nshort",
+  };
+  for (const std::string& bytes : cases) {
+    SCOPED_TRACE(bytes.size());
+    std::vector<Line> expected = ReadAll(bytes);
+    CEncodedFile_LineReader file;
+    ASSERT_TRUE(file.Open(folder_.WidePath("in.txt").c_str(), OM_READ, FE_UTF8));
+    WString text;
+    size_t i = 0;
+    while (!file.AtEnd()) {
+      bool ok = file.ReadLineText(&text, true);
+      if (!ok && file.AtEnd() && i == expected.size()) break;
+      ASSERT_LT(i, expected.size());
+      EXPECT_EQ(expected[i].ok, ok) << i;
+      if (ok) {
+        EXPECT_EQ(expected[i].text, text) << i;
+      }
+      ++i;
+    }
+    EXPECT_EQ(expected.size(), i);
+  }
+}
