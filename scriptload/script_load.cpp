@@ -35,11 +35,12 @@ HRESULT STDMETHODCALLTYPE CScriptLoad::Load(LPCOLESTR pszFileName, DWORD) noexce
     // grows as it must.
     int64_t bytes = file.RemainingBytes();
     if (bytes > 0) text_.Reserve(text_.length() + bytes);
+    WString line;  // one buffer for every line
     while (!file.AtEnd()) {
-      zan::UniqueBstr line;
       // The recorded length: a line of one unit or less is skipped (in
       // UTF-16 files that includes one-character lines).
-      if (file.ReadLine(&line, true) && line.length() > 1) AppendLine(line.get());
+      UINT recorded = 0;
+      if (file.ReadLineText(&line, true, &recorded) && recorded > 1) AppendLine(line.c_str());
     }
     return S_OK;
   }

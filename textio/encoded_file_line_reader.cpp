@@ -77,10 +77,12 @@ bool CEncodedFile_LineReader::ReadLine(zan::UniqueBstr* out, bool strip) {
   return ok;
 }
 
-bool CEncodedFile_LineReader::ReadLineText(WString* out, bool strip) {
+bool CEncodedFile_LineReader::ReadLineText(WString* out, bool strip, UINT* recorded) {
   if (!file_ || !reader_) return false;
   SetLastError(ERROR_SUCCESS);
-  bool ok = reader_->ReadLineText(out, strip);
+  UINT length = 0;
+  bool ok = reader_->ReadLineText(out, strip, &length);
+  if (recorded) *recorded = length;
   if (!ok && GetLastError() != ERROR_SUCCESS) lastError_ = GetLastError();
   return ok;
 }

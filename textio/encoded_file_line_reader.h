@@ -25,8 +25,9 @@ class CEncodedFile_LineReader {
   // writing, returns false before any file is touched.
   bool Open(const WCHAR* name, int mode, int encoding);
   bool ReadLine(zan::UniqueBstr* out, bool strip);
-  // ReadLine's line as its text up to the first NUL, into a reused string.
-  bool ReadLineText(WString* out, bool strip);
+  // ReadLine's line as its text up to the first NUL, into a reused string,
+  // with the length ReadLine's BSTR would record (when recorded is given).
+  bool ReadLineText(WString* out, bool strip, UINT* recorded = nullptr);
   // Writes text up to its first NUL, then CR LF when newline is set.
   // Writes text up to its first NUL (a BSTR or any terminated string).
   bool WriteLine(const WCHAR* text, bool newline);

@@ -22,8 +22,9 @@ class CEncodedFile_LineReaderBase {
   // decoded (*out may still be set).
   virtual bool ReadLine(zan::UniqueBstr* out, bool strip) = 0;
   // The same line as its text up to the first NUL, into a string the caller
-  // reuses from line to line: no allocation per line.
-  virtual bool ReadLineText(WString* out, bool strip) = 0;
+  // reuses from line to line: no allocation per line. *recorded is the
+  // length ReadLine's BSTR would record.
+  virtual bool ReadLineText(WString* out, bool strip, UINT* recorded) = 0;
   // Writes text (up to its first NUL), then CR LF when newline is set.
   virtual bool WriteLine(const WCHAR* text, bool newline) noexcept = 0;
   virtual bool WriteBOM() noexcept = 0;

@@ -16,7 +16,10 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
   using CEncodedFile_LineReaderBase::CEncodedFile_LineReaderBase;
 
   bool ReadLine(zan::UniqueBstr* out, bool strip) override { return ReadUnits(strip) && GetLine(out); }
-  bool ReadLineText(WString* out, bool strip) override { return ReadUnits(strip) && GetLineText(out); }
+  bool ReadLineText(WString* out, bool strip, UINT* recorded) override {
+    *recorded = 0;
+    return ReadUnits(strip) && GetLineText(out, recorded);
+  }
 
   // Reads the next line's units into line_: false at the end of the file
   // with nothing read, after a read error, or when the line cannot be held.
@@ -76,10 +79,12 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
 
   // Makes the line's BSTR from the characters read.
   virtual bool GetLine(zan::UniqueBstr* out) = 0;
-  // The line's text up to its first NUL; by default through GetLine.
-  virtual bool GetLineText(WString* out) {
+  // The line's text up to its first NUL, and the length GetLine's BSTR
+  // records; by default through GetLine.
+  virtual bool GetLineText(WString* out, UINT* recorded) {
     zan::UniqueBstr line;
     bool ok = GetLine(&line);
+    *recorded = line.length();
     if (line.get()) {
       out->assign(line.get(), WcsLen(line.get()));
     } else {

@@ -18,10 +18,11 @@ bool CEncodedFile_LineReaderUTF8::GetLine(zan::UniqueBstr* out) {
   return decoded;
 }
 
-bool CEncodedFile_LineReaderUTF8::GetLineText(WString* out) {
+bool CEncodedFile_LineReaderUTF8::GetLineText(WString* out, UINT* recorded) {
   const char* bytes = line_.buffer() ? line_.buffer() : "";
   int units = std::max(line_.length(), 1);
   if (line_.length() > 0 && bytes[line_.length() - 1] != 0) ++units;
+  *recorded = static_cast<UINT>(units);
   out->resize(static_cast<size_t>(units));
   if (Utf8ToWide(bytes, out->data(), units) == 0) {
     out->clear();

@@ -13,6 +13,6 @@ class CEncodedFile_LineReaderUTF8 : public CEncodedFile_LineReaderTemplate<char>
   // the units after the decoded text are zero. An undecodable line still
   // hands out that (zeroed) string and fails.
   bool GetLine(zan::UniqueBstr* out) override;
-  bool GetLineText(WString* out) override;
+  bool GetLineText(WString* out, UINT* recorded) override;
   int EncodeLine(const WCHAR* text, std::string* bytes) override;
 };

@@ -274,12 +274,14 @@ TEST_F(LineReaderTest, TextIntoAReusedStringMatchesTheBstrLineByLine) {
     WString text;
     size_t i = 0;
     while (!file.AtEnd()) {
-      bool ok = file.ReadLineText(&text, true);
+      UINT recorded = 0;
+      bool ok = file.ReadLineText(&text, true, &recorded);
       if (!ok && file.AtEnd() && i == expected.size()) break;
       ASSERT_LT(i, expected.size());
       EXPECT_EQ(expected[i].ok, ok) << i;
       if (ok) {
         EXPECT_EQ(expected[i].text, text) << i;
+        EXPECT_EQ(expected[i].recorded, recorded) << i;
       }
       ++i;
     }
