@@ -25,6 +25,9 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
   // with nothing read, after a read error, or when the line cannot be held.
   bool ReadUnits(bool strip) {
     line_.Reset();
+    // Units go to the line a chunk at a time, not one call per byte.
+    T chunk[256];
+    int pending = 0;
     bool first = true, newline = false, end = false;
     while (!end && !newline) {
       int ch = ReadChar();
@@ -41,11 +44,15 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
       } else {
         unit = static_cast<T>(ch);
       }
-      if (line_.AppendChar(unit) != 0) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return false;
-      }
+      chunk[pending++] = unit;
       first = false;
+      if (pending == static_cast<int>(sizeof chunk / sizeof chunk[0]) || end || newline) {
+        if (line_.Append(chunk, pending) != 0) {
+          SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+          return false;
+        }
+        pending = 0;
+      }
     }
     if (end && std::ferror(file_)) return FailWithErrno(errno);
     return true;
