@@ -137,9 +137,11 @@ void TrimBlanks(const OLECHAR** begin, const OLECHAR** end) {
 }
 
 const OLECHAR* LastLineInfoMarker(const OLECHAR* line) {
-  const OLECHAR* marker = nullptr;
-  for (const OLECHAR* at = WcsStr(line, kLineInfoMarker); at; at = WcsStr(at + 1, kLineInfoMarker)) marker = at;
-  return marker;
+  // From the end backwards: one pass over a line that has no marker.
+  const size_t length = WcsLen(line);
+  for (size_t at = length >= kMarkerLength ? length - kMarkerLength + 1 : 0; at-- > 0;)
+    if (std::memcmp(line + at, kLineInfoMarker, kMarkerLength * sizeof(OLECHAR)) == 0) return line + at;
+  return nullptr;
 }
 
 SavedLineParts SplitSavedLine(const OLECHAR* line) {

@@ -51,8 +51,10 @@ TEST_F(ScriptLoadTest, OnlyTheSavedFormIsCut) {
                        "  indented\r\n"               // no marker: the indentation stays
                        "  cut  @@ k_;_v_;_\r\n"       // cut: trimmed at both ends
                        "a_;_b @@ tail\r\n"            // the separator only before the last marker
-                       "one @@ two @@ k_;_v_;_"));    // earlier markers stay
-  EXPECT_EQ("keep @@ this \n  indented\ncut\na_;_b @@ tail\none @@ two\n", Text());
+                       "one @@ two @@ k_;_v_;_\r\n"  // earlier markers stay
+                       "x @@ @@ k_;_v_;_\r\n"         // overlapping markers: the last one
+                       " @@ k_;_v_;_"));               // a marker at the very start
+  EXPECT_EQ("keep @@ this \n  indented\ncut\na_;_b @@ tail\none @@ two\nx @@\n\n", Text());
 }
 
 TEST_F(ScriptLoadTest, RecordedLengthsDecideWhatIsSkipped) {
