@@ -104,9 +104,12 @@ WString GetModuleBaseName(HMODULE module) {
   WCHAR buffer[kPathChars];
   DWORD length = GetModuleFileNameW(module, buffer, kPathChars);
   if (length == 0) return WString();
-  WString name(buffer, length < kPathChars ? length : kPathChars - 1);
-  size_t separator = name.find_last_of(OLESTR("\\/"));
-  return separator == WString::npos || separator == 0 ? name : name.substr(separator + 1);
+  return BaseNameOf(WString(buffer, length < kPathChars ? length : kPathChars - 1));
+}
+
+WString BaseNameOf(const WString& path) {
+  size_t separator = path.find_last_of(OLESTR("\\/"));
+  return separator == WString::npos || separator == 0 ? path : path.substr(separator + 1);
 }
 
 DWORD AdjustRefCount(HKEY key, bool increment) noexcept {

@@ -15,6 +15,8 @@ HMODULE ThisModule() noexcept;
 // separate them); the whole name when the only separator leads it; empty
 // when the platform reports no name.
 WString GetModuleBaseName(HMODULE module);
+// The same rule on a path.
+WString BaseNameOf(const WString& path);
 
 // The "RefCount" value of an open key, raised or lowered; returns the new
 // count. A missing value, or one that is not a REG_DWORD, counts as 0; the

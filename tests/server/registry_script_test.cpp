@@ -100,6 +100,21 @@ TEST_F(RegistryScriptTest, RefCountCountsUpAndDownAndVanishesAtZero) {
   EXPECT_EQ(nullptr, OpenClassSubkey(IID_IUnknown, OLESTR("NotThere")));
 }
 
+TEST(ModuleBaseName, CutsAfterTheLastSeparatorUnlessItLeadsTheName) {
+  struct Case {
+    const WCHAR* path;
+    const char* base;
+  };
+  for (const Case& c : {Case{OLESTR("C:\\Program Files\\Zan\\ZanScript.dll"), "ZanScript.dll"},
+                        {OLESTR("/usr/lib/libZanScript.so"), "libZanScript.so"},
+                        {OLESTR("ZanScript.dll"), "ZanScript.dll"},
+                        {OLESTR("\\ZanScript.dll"), "\\ZanScript.dll"},  // the only separator leads: kept whole
+                        {OLESTR("dir\\"), ""},
+                        {OLESTR(""), ""}}) {
+    EXPECT_EQ(c.base, Narrow(BaseNameOf(c.path).c_str())) << Narrow(c.path);
+  }
+}
+
 TEST(ModuleBaseName, IsTheFileNameOfTheModule) {
   WCHAR path[MAX_PATH];
   DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
