@@ -1,6 +1,7 @@
 // BSTR: a UTF-16 buffer preceded by its byte length and followed by a NUL
 // unit. The byte length may be odd (SysAllocStringByteLen), so three zero
 // bytes follow the data to terminate both the byte and the unit view.
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,12 +15,15 @@ constexpr size_t kTail = 3;
 // describe the string.
 constexpr uint64_t kMaxBytes = 0x7FFFFFF0u;
 
+std::atomic<LONG> g_live{0};
+
 DWORD* HeaderOf(BSTR s) { return reinterpret_cast<DWORD*>(reinterpret_cast<char*>(s) - kPrefix); }
 
 BSTR AllocBytes(const void* src, uint64_t bytes) {
   if (bytes > kMaxBytes) return nullptr;
   char* block = static_cast<char*>(std::malloc(kPrefix + bytes + kTail));
   if (!block) return nullptr;
+  g_live.fetch_add(1, std::memory_order_relaxed);
   DWORD len = static_cast<DWORD>(bytes);
   std::memcpy(block, &len, sizeof len);
   char* data = block + kPrefix;
@@ -52,8 +56,12 @@ BSTR STDAPICALLTYPE SysAllocString(const OLECHAR* psz) {
 BSTR STDAPICALLTYPE SysAllocStringByteLen(LPCSTR psz, UINT len) { return AllocBytes(psz, len); }
 
 void STDAPICALLTYPE SysFreeString(BSTR bstrString) {
-  if (bstrString) std::free(HeaderOf(bstrString));
+  if (!bstrString) return;
+  g_live.fetch_sub(1, std::memory_order_relaxed);
+  std::free(HeaderOf(bstrString));
 }
+
+LONG WINAPI ZanLiveBstrCount() { return g_live.load(std::memory_order_relaxed); }
 
 INT STDAPICALLTYPE SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len) {
   if (!pbstr) return FALSE;

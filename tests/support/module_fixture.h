@@ -12,6 +12,13 @@ namespace zantest {
 
 class ModuleTest : public testing::Test {
  protected:
+#if defined(ZAN_PLATFORM_POSIX)
+  // Checked once the whole fixture, its own strings included, is gone.
+  ModuleTest() : liveBstrs_(ZanLiveBstrCount()) {}
+  ~ModuleTest() override {
+    EXPECT_EQ(liveBstrs_, ZanLiveBstrCount()) << "a test left strings allocated";
+  }
+#endif
   void TearDown() override { EXPECT_HR(S_OK, DllCanUnloadNowOfLibrary()) << "a test left an object or lock alive"; }
 
   // The class object of clsid.
@@ -28,6 +35,10 @@ class ModuleTest : public testing::Test {
     if (!factory) return E_FAIL;
     return factory->CreateInstance(nullptr, IidOf<I>(), out->put_void());
   }
+#if defined(ZAN_PLATFORM_POSIX)
+ private:
+  LONG liveBstrs_;
+#endif
 };
 
 // A VARIANT holding a number (VT_I4).

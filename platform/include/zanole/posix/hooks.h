@@ -18,4 +18,8 @@ typedef void (*ZanLineSink)(const char* line, void* context);
 void WINAPI ZanRegistryDump(ZanLineSink sink, void* context);
 // Puts the registry back to the platform's own entries only.
 void WINAPI ZanRegistryReset();
+
+// The BSTRs allocated and not yet freed in the process: tests compare it
+// before and after, so that a string a test path forgets shows.
+LONG WINAPI ZanLiveBstrCount();
 }
