@@ -86,6 +86,9 @@ HRESULT ConcatenateLines(const CLineArray& lines, bool withComments, zan::Unique
     for (; piece && *piece && at < end; ++piece) *at++ = *piece;
   });
   if (FAILED(hr)) return hr;
+  // A host's line may have changed the script between the passes: hand out
+  // what the second pass wrote, never units it did not.
+  if (at != end) text = zan::UniqueBstr::FromUnits(text.get(), static_cast<UINT>(at - text.get()));
   *out = std::move(text);
   return S_OK;
 }
