@@ -4,6 +4,7 @@
 
 #include "base/com_ptr.h"
 #include "base/unique_bstr.h"
+#include "reg_key.h"
 #include "registry_script.h"
 
 namespace {
@@ -11,21 +12,6 @@ namespace {
 constexpr DWORD kPathChars = MAX_PATH;
 constexpr size_t kIndexedPathChars = 269;
 constexpr DWORD kRetryAfterMs = 172;
-
-class Key {
- public:
-  explicit Key(HKEY key = nullptr) : key_(key) {}
-  ~Key() {
-    if (key_) RegCloseKey(key_);
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  HKEY get() const { return key_; }
-  HKEY* put() { return &key_; }
-
- private:
-  HKEY key_;
-};
 
 // The module's full path; a name that fills the whole buffer may be cut
 // and counts as a failure.
@@ -169,7 +155,7 @@ HRESULT CModuleRegistration::UpdateClassRegistry(UINT script, bool doRegister, R
     if (FAILED(hr)) return hr;
   }
   // The script made the key that holds the count.
-  Key server(OpenClassSubkey(clsid, OLESTR("InprocServer32")));
+  RegKey server(OpenClassSubkey(clsid, OLESTR("InprocServer32")));
   if (!server.get()) return E_FAIL;
   DWORD count = AdjustRefCount(server.get(), doRegister);
   if (!doRegister && count == 0) RunScript(script, false, false);
@@ -232,7 +218,7 @@ HRESULT CModuleRegistration::RegisterServer(const WCHAR* index) const noexcept {
     if (FAILED(hr)) return hr;
     WString countKey = TypeLibCountKey(*attr);
     lib->ReleaseTLibAttr(attr);
-    Key key;
+    RegKey key;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, countKey.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
       return E_FAIL;
     AdjustRefCount(key.get(), true);
@@ -252,7 +238,7 @@ HRESULT CModuleRegistration::UnregisterServer(const WCHAR* index) const noexcept
     if (FAILED(hr)) return hr;
     TLIBATTR libAttr = *attr;
     lib->ReleaseTLibAttr(attr);
-    Key key;
+    RegKey key;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, TypeLibCountKey(libAttr).c_str(), 0, KEY_ALL_ACCESS, key.put()) !=
         ERROR_SUCCESS)
       return E_FAIL;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/hresult_error.h"
+#include "reg_key.h"
 
 namespace {
 
@@ -156,18 +157,6 @@ class Parser {
   ScriptKey* current_ = nullptr;
 };
 
-class Key {
- public:
-  ~Key() {
-    if (key_) RegCloseKey(key_);
-  }
-  HKEY* put() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 bool HasSubkeys(HKEY key) {
   DWORD subkeys = 0;
   return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -183,7 +172,7 @@ LSTATUS SetString(HKEY key, const WString& name, const WString& value) {
 
 LSTATUS RegisterKeys(HKEY parent, const std::vector<ScriptKey>& keys) {
   for (const ScriptKey& k : keys) {
-    Key key;
+    RegKey key;
     const WCHAR* name = k.name.c_str();
     if (k.forceRemove) RegDeleteTreeW(parent, name);
     LSTATUS status = RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, key.put());
@@ -202,7 +191,7 @@ LSTATUS RegisterKeys(HKEY parent, const std::vector<ScriptKey>& keys) {
 
 void UnregisterKeys(HKEY parent, const std::vector<ScriptKey>& keys) {
   for (const ScriptKey& k : keys) {
-    Key key;
+    RegKey key;
     // A missing key has nothing beneath it to remove.
     if (!parent || RegOpenKeyExW(parent, k.name.c_str(), 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS)
       continue;

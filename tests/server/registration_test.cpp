@@ -5,10 +5,13 @@
 #include <string>
 
 #include "support/module_fixture.h"
+#include "support/registry.h"
 
 using zan::ComPtr;
 using zan::UniqueBstr;
 using zantest::Narrow;
+using zantest::RegistryString;
+using zantest::Wide;
 
 namespace {
 
@@ -28,24 +31,11 @@ const char kAppIdByName[] = "AppID\\ZanScript.DLL";
 const char kIScriptInterface[] = "Interface\\{BA397A14-330B-4ED8-B5C2-7063561384F3}";
 const GUID kStdOle = {0x00020430, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-WString Wide(const char* s) { return WString(s, s + std::char_traits<char>::length(s)); }
-
 bool KeyExists(const char* path) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Wide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   RegCloseKey(key);
   return true;
-}
-
-// A string value, or "(none)" when the key or value is missing.
-std::string StringValue(const char* path, const WCHAR* name = nullptr) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Wide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "(none)";
-  WCHAR buffer[512] = {};
-  DWORD type = 0, size = sizeof buffer - sizeof(WCHAR);
-  LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS && type == REG_SZ ? Narrow(buffer) : "(none)";
 }
 
 // The registration count under a key, or -1 when there is none.
@@ -96,27 +86,27 @@ TEST_F(RegistrationTest, CountedRegistrationKeepsEntriesUntilTheLastUnregistrati
   for (const char* clazz : {kScriptClass, kScriptLoadClass, kDictionaryClass}) {
     SCOPED_TRACE(clazz);
     EXPECT_EQ(1, Count(Server(clazz)));
-    EXPECT_EQ(base, StringValue(Server(clazz).c_str()));  // relative: the bare file name
-    EXPECT_EQ("Apartment", StringValue(Server(clazz).c_str(), OLESTR("ThreadingModel")));
-    EXPECT_EQ("{0B7C7621-56D6-4036-8988-C412E8132FF5}", StringValue((std::string(clazz) + "\\TypeLib").c_str()));
+    EXPECT_EQ(base, RegistryString(Server(clazz).c_str()));  // relative: the bare file name
+    EXPECT_EQ("Apartment", RegistryString(Server(clazz).c_str(), OLESTR("ThreadingModel")));
+    EXPECT_EQ("{0B7C7621-56D6-4036-8988-C412E8132FF5}", RegistryString((std::string(clazz) + "\\TypeLib").c_str()));
     EXPECT_TRUE(KeyExists((std::string(clazz) + "\\Programmable").c_str()));
   }
-  EXPECT_EQ("Script Class", StringValue("Korvane.Script"));
-  EXPECT_EQ("Korvane.Script.1", StringValue("Korvane.Script\\CurVer"));
-  EXPECT_EQ("{40A814F1-0BD8-4387-9605-8D531606E8FE}", StringValue("Korvane.Script.1\\CLSID"));
-  EXPECT_EQ("Korvane.ScriptLoad", StringValue("CLSID\\{3A330F94-F073-4DDE-9EF6-372C2BE25262}\\VersionIndependentProgID"));
+  EXPECT_EQ("Script Class", RegistryString("Korvane.Script"));
+  EXPECT_EQ("Korvane.Script.1", RegistryString("Korvane.Script\\CurVer"));
+  EXPECT_EQ("{40A814F1-0BD8-4387-9605-8D531606E8FE}", RegistryString("Korvane.Script.1\\CLSID"));
+  EXPECT_EQ("Korvane.ScriptLoad", RegistryString("CLSID\\{3A330F94-F073-4DDE-9EF6-372C2BE25262}\\VersionIndependentProgID"));
   EXPECT_EQ("Korvane.ZanDictionary.1",
-            StringValue("CLSID\\{073CE6AD-9884-4393-B63E-FCB66755A9C5}\\VersionIndependentProgID"));
-  EXPECT_EQ("Korvane.ZanDictionary.1", StringValue("Korvane.ZanDictionary\\CurVer"));
+            RegistryString("CLSID\\{073CE6AD-9884-4393-B63E-FCB66755A9C5}\\VersionIndependentProgID"));
+  EXPECT_EQ("Korvane.ZanDictionary.1", RegistryString("Korvane.ZanDictionary\\CurVer"));
   EXPECT_EQ(1, Count(kTypeLibPath));
-  EXPECT_EQ(base, StringValue(kTypeLibPath));
-  EXPECT_EQ("", StringValue("TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0\\HELPDIR"));
-  EXPECT_EQ("ZanScript 1.0 Type Library", StringValue("TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0"));
+  EXPECT_EQ(base, RegistryString(kTypeLibPath));
+  EXPECT_EQ("", RegistryString("TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0\\HELPDIR"));
+  EXPECT_EQ("ZanScript 1.0 Type Library", RegistryString("TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0"));
   // Only automation interfaces are coupled to the library.
   EXPECT_EQ(!kLegacy, KeyExists(kIScriptInterface));
-  EXPECT_EQ(kLegacy ? "(none)" : "ZanScript", StringValue(kAppId));
-  EXPECT_EQ(kLegacy ? "(none)" : "{EF1ED09A-5207-48C7-B5E7-EFF0E2B472CE}",
-            StringValue(kAppIdByName, OLESTR("AppID")));
+  EXPECT_EQ(kLegacy ? "(no key)" : "ZanScript", RegistryString(kAppId));
+  EXPECT_EQ(kLegacy ? "(no key)" : "{EF1ED09A-5207-48C7-B5E7-EFF0E2B472CE}",
+            RegistryString(kAppIdByName, OLESTR("AppID")));
 
   ASSERT_HR(S_OK, Register());
   EXPECT_EQ(2, Count(Server(kScriptClass)));
@@ -126,8 +116,8 @@ TEST_F(RegistrationTest, CountedRegistrationKeepsEntriesUntilTheLastUnregistrati
   EXPECT_HR(S_FALSE, Unregister());  // one registration remains
   EXPECT_EQ(1, Count(Server(kScriptLoadClass)));
   EXPECT_EQ(1, Count(kTypeLibPath));
-  EXPECT_EQ("Script Class", StringValue("Korvane.Script.1"));
-  EXPECT_EQ(base, StringValue(kTypeLibPath));
+  EXPECT_EQ("Script Class", RegistryString("Korvane.Script.1"));
+  EXPECT_EQ(base, RegistryString(kTypeLibPath));
   EXPECT_FALSE(KeyExists(kAppId));  // not counted: gone with every unregistration
   EXPECT_FALSE(KeyExists(kAppIdByName));
 

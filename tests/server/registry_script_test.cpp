@@ -7,31 +7,22 @@
 #include "framework/registration.h"
 #include "framework/registry_script.h"
 #include "support/hresult.h"
+#include "support/registry.h"
 #include "support/temp_folder.h"
 
 using zantest::Narrow;
+using zantest::RegistryString;
 
 namespace {
 
 const WCHAR kRoot[] = OLESTR("ZanScriptTest.Registrar");
 
-WString W(const char* s) { return WString(s, s + std::char_traits<char>::length(s)); }
-
-std::string Value(const char* path, const WCHAR* name = nullptr) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, W(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "(no key)";
-  WCHAR buffer[256] = {};
-  DWORD type = 0, size = sizeof buffer - sizeof(WCHAR);
-  LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS ? Narrow(buffer) : "(no value)";
-}
 
 class RegistryScriptTest : public testing::Test {
  protected:
   void TearDown() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kRoot); RegDeleteKeyW(HKEY_CLASSES_ROOT, kRoot); }
 
-  HRESULT Run(const char* script, bool doRegister) { return registrar_.Run(W(script), doRegister); }
+  HRESULT Run(const char* script, bool doRegister) { return registrar_.Run(zantest::Wide(script), doRegister); }
 
   CRegistryScript registrar_;
 };
@@ -45,10 +36,10 @@ TEST_F(RegistryScriptTest, RegistersAndUnregistersKeysValuesAndReplacements) {
       "HKCR { ZanScriptTest.Registrar = s 'root' { NoRemove Kept { 'Quoted %NAME%' = s 'a ''b'' 100%%' "
       "{ val Named = s '%NAME%' } } Plain } }";
   ASSERT_HR(S_OK, Run(script, true));
-  EXPECT_EQ("root", Value("ZanScriptTest.Registrar"));
-  EXPECT_EQ("a 'b' 100%", Value("ZanScriptTest.Registrar\\Kept\\Quoted it's"));
-  EXPECT_EQ("it's", Value("ZanScriptTest.Registrar\\Kept\\Quoted it's", OLESTR("Named")));
-  EXPECT_EQ("(no value)", Value("ZanScriptTest.Registrar\\Plain"));
+  EXPECT_EQ("root", RegistryString("ZanScriptTest.Registrar"));
+  EXPECT_EQ("a 'b' 100%", RegistryString("ZanScriptTest.Registrar\\Kept\\Quoted it's"));
+  EXPECT_EQ("it's", RegistryString("ZanScriptTest.Registrar\\Kept\\Quoted it's", OLESTR("Named")));
+  EXPECT_EQ("(no value)", RegistryString("ZanScriptTest.Registrar\\Plain"));
 
   // A key someone else added beneath one of ours keeps ours alive.
   HKEY extra = nullptr;
@@ -56,10 +47,10 @@ TEST_F(RegistryScriptTest, RegistersAndUnregistersKeysValuesAndReplacements) {
                                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &extra, nullptr));
   RegCloseKey(extra);
   ASSERT_HR(S_OK, Run(script, false));
-  EXPECT_EQ("(no key)", Value("ZanScriptTest.Registrar\\Kept\\Quoted it's"));
-  EXPECT_EQ("(no value)", Value("ZanScriptTest.Registrar\\Kept"));  // NoRemove
-  EXPECT_NE("(no key)", Value("ZanScriptTest.Registrar\\Plain\\Other"));
-  EXPECT_NE("(no key)", Value("ZanScriptTest.Registrar"));
+  EXPECT_EQ("(no key)", RegistryString("ZanScriptTest.Registrar\\Kept\\Quoted it's"));
+  EXPECT_EQ("(no value)", RegistryString("ZanScriptTest.Registrar\\Kept"));  // NoRemove
+  EXPECT_NE("(no key)", RegistryString("ZanScriptTest.Registrar\\Plain\\Other"));
+  EXPECT_NE("(no key)", RegistryString("ZanScriptTest.Registrar"));
   // Unregistering what is not there is no error.
   EXPECT_HR(S_OK, Run("HKCR { ZanScriptTest.Missing { val X = s 'y' Deeper } }", false));
 }
@@ -67,8 +58,8 @@ TEST_F(RegistryScriptTest, RegistersAndUnregistersKeysValuesAndReplacements) {
 TEST_F(RegistryScriptTest, ForceRemoveStartsTheKeyAfresh) {
   ASSERT_HR(S_OK, Run("HKCR { ZanScriptTest.Registrar { Programmable { Old = s 'x' } } }", true));
   ASSERT_HR(S_OK, Run("HKCR { ZanScriptTest.Registrar { ForceRemove Programmable } }", true));
-  EXPECT_NE("(no key)", Value("ZanScriptTest.Registrar\\Programmable"));
-  EXPECT_EQ("(no key)", Value("ZanScriptTest.Registrar\\Programmable\\Old"));
+  EXPECT_NE("(no key)", RegistryString("ZanScriptTest.Registrar\\Programmable"));
+  EXPECT_EQ("(no key)", RegistryString("ZanScriptTest.Registrar\\Programmable\\Old"));
 }
 
 TEST_F(RegistryScriptTest, AScriptThatDoesNotParseChangesNothing) {
@@ -78,7 +69,7 @@ TEST_F(RegistryScriptTest, AScriptThatDoesNotParseChangesNothing) {
                           "HKCR { ZanScriptTest.Registrar { Kept } = s 'x' }"}) {
     SCOPED_TRACE(bad);
     EXPECT_HR(DISP_E_EXCEPTION, Run(bad, true));
-    EXPECT_EQ("(no key)", Value("ZanScriptTest.Registrar"));
+    EXPECT_EQ("(no key)", RegistryString("ZanScriptTest.Registrar"));
   }
 }
 
@@ -91,7 +82,7 @@ TEST_F(RegistryScriptTest, RefCountCountsUpAndDownAndVanishesAtZero) {
   EXPECT_EQ(2u, AdjustRefCount(key, true));
   EXPECT_EQ(1u, AdjustRefCount(key, false));
   EXPECT_EQ(0u, AdjustRefCount(key, false));
-  EXPECT_EQ("(no value)", Value("ZanScriptTest.Registrar", OLESTR("RefCount")));
+  EXPECT_EQ("(no value)", RegistryString("ZanScriptTest.Registrar", OLESTR("RefCount")));
   const BYTE eight[8] = {5};
   RegSetValueExW(key, OLESTR("RefCount"), 0, REG_BINARY, eight, sizeof eight);
   EXPECT_EQ(1u, AdjustRefCount(key, true));  // not a DWORD: counts as 0
