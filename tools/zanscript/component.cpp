@@ -7,20 +7,32 @@
 namespace {
 // The library's file name on this target, as the build names it.
 const char kLibrary[] = ZAN_LIBRARY_FILE;
+
+HMODULE LoadFrom(WString path) {
+  path.append(kLibrary, kLibrary + std::char_traits<char>::length(kLibrary));
+  return LoadLibraryW(path.c_str());
+}
+
 }  // namespace
 
+// Beside the tool, as built and as installed on Windows; an installed Linux
+// tool finds it in the library folder instead.
 bool Component::Load() {
   WCHAR self[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  WString path(self, n < MAX_PATH ? n : 0);
-  path.resize(path.find_last_of(OLESTR("\\/")) + 1);
-  path.append(kLibrary, kLibrary + std::char_traits<char>::length(kLibrary));
-  HMODULE module = LoadLibraryW(path.c_str());
+  WString folder(self, n < MAX_PATH ? n : 0);
+  folder.resize(folder.find_last_of(OLESTR("\\/")) + 1);
+  HMODULE module = LoadFrom(folder);
+  if (!module) {
+    const char installed[] = ZAN_INSTALLED_LIBRARY_DIR;
+    module = LoadFrom(folder + WString(installed, installed + sizeof installed - 1));
+  }
   if (module)
     getClassObject_ = reinterpret_cast<decltype(getClassObject_)>(
         reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
   if (!getClassObject_) {
-    PrintError(path.c_str(), "cannot load the ZanScript library");
+    folder.append(kLibrary, kLibrary + std::char_traits<char>::length(kLibrary));
+    PrintError(folder.c_str(), "cannot load the ZanScript library");
     return false;
   }
   return true;
