@@ -8,7 +8,8 @@
 bool CLineArray::Reserve(LONG count) {
   if (count <= capacity_) return true;
   if (count > kMaxLines) return false;
-  auto* grown = static_cast<IDispatch**>(std::realloc(items_, static_cast<size_t>(count) * sizeof(IDispatch*)));
+  // The platform's allocator, so that fault-injection tests reach it too.
+  auto* grown = static_cast<IDispatch**>(CoTaskMemRealloc(items_, static_cast<size_t>(count) * sizeof(IDispatch*)));
   if (!grown) return false;
   items_ = grown;
   capacity_ = count;
@@ -43,7 +44,7 @@ void CLineArray::Truncate(LONG first) {
     if (line) line->Release();
   }
   if (size_ == 0) {
-    std::free(items_);
+    CoTaskMemFree(items_);
     items_ = nullptr;
     capacity_ = 0;
   }

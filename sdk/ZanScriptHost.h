@@ -11,7 +11,8 @@
 // On Windows the registry is the system's: an installer registers the
 // library once ("regsvr32 ZanScript.dll", which needs no host code), so
 // this only checks that it did. On Linux the registry lives in the process:
-// the library is loaded (libzanole finds it beside itself) and registers
+// the library is loaded (found beside the program or beside libzanole, as
+// Windows looks in the program's and the system folder) and registers
 // itself there, which takes some tens of milliseconds.
 inline HRESULT ZanScriptRegisterForProcess() {
 #if defined(_WIN32)

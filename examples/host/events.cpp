@@ -8,7 +8,7 @@
 
 static void Check(HRESULT hr, const char* what) {
   if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%08lX\n", what, static_cast<unsigned long>(hr));
+    std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
     std::exit(1);
   }
 }

@@ -9,7 +9,7 @@
 // Ends the program with the call that failed.
 static void Check(HRESULT hr, const char* what) {
   if (FAILED(hr)) {
-    std::fprintf(stderr, "%s failed: 0x%08lX\n", what, static_cast<unsigned long>(hr));
+    std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
     std::exit(1);
   }
 }

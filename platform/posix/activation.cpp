@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "errors.h"
 #include "zanole/zanole.h"
 
 namespace zanole {
@@ -85,9 +86,11 @@ void STDAPICALLTYPE CoUninitialize() {
 HRESULT STDAPICALLTYPE CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
   if (!lpszProgID || !lpclsid) return E_INVALIDARG;
   *lpclsid = CLSID_NULL;
-  std::u16string text;
-  if (!ReadDefault(std::u16string(lpszProgID) + u"\\CLSID", &text)) return CO_E_CLASSSTRING;
-  return CLSIDFromString(text.c_str(), lpclsid) == S_OK ? S_OK : CO_E_CLASSSTRING;
+  return zanole::NoThrow(E_OUTOFMEMORY, [&] {
+    std::u16string text;
+    if (!ReadDefault(std::u16string(lpszProgID) + u"\\CLSID", &text)) return CO_E_CLASSSTRING;
+    return CLSIDFromString(text.c_str(), lpclsid) == S_OK ? S_OK : CO_E_CLASSSTRING;
+  });
 }
 
 HRESULT STDAPICALLTYPE CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSERVERINFO*, REFIID riid,
@@ -98,11 +101,13 @@ HRESULT STDAPICALLTYPE CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COS
   if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
   WCHAR clsid[39];
   StringFromGUID2(rclsid, clsid, 39);
-  std::u16string path;
-  if (!ReadDefault(std::u16string(u"CLSID\\") + clsid + u"\\InprocServer32", &path) || path.empty())
-    return REGDB_E_CLASSNOTREG;
   Server server;
-  HRESULT hr = LoadServer(path, &server);
+  HRESULT hr = zanole::NoThrow(E_OUTOFMEMORY, [&] {
+    std::u16string path;
+    if (!ReadDefault(std::u16string(u"CLSID\\") + clsid + u"\\InprocServer32", &path) || path.empty())
+      return REGDB_E_CLASSNOTREG;
+    return LoadServer(path, &server);
+  });
   if (FAILED(hr)) return hr;
   return server.getClassObject(rclsid, riid, ppv);
 }

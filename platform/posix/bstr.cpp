@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "faults.h"
 #include "zanole/zanole.h"
 
 namespace {
@@ -20,7 +21,7 @@ std::atomic<LONG> g_live{0};
 DWORD* HeaderOf(BSTR s) { return reinterpret_cast<DWORD*>(reinterpret_cast<char*>(s) - kPrefix); }
 
 BSTR AllocBytes(const void* src, uint64_t bytes) {
-  if (bytes > kMaxBytes) return nullptr;
+  if (bytes > kMaxBytes || !zanole::AllocationMayProceed()) return nullptr;
   char* block = static_cast<char*>(std::malloc(kPrefix + bytes + kTail));
   if (!block) return nullptr;
   g_live.fetch_add(1, std::memory_order_relaxed);

@@ -14,4 +14,16 @@ T Fail(DWORD error, T value) {
   return value;
 }
 
+// The platform's functions are called as C and never throw: body runs
+// under this guard, which answers outOfMemory when a container of ours
+// cannot grow.
+template <typename R, typename Body>
+R NoThrow(R outOfMemory, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return outOfMemory;
+  }
+}
+
 }  // namespace zanole

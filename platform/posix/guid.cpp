@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "faults.h"
 #include "zanole/zanole.h"
 
 extern "C" {
@@ -119,14 +120,16 @@ HRESULT STDAPICALLTYPE IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
   return ParseGuid(lpsz, lpiid) ? S_OK : CO_E_IIDSTRING;
 }
 
-LPVOID STDAPICALLTYPE CoTaskMemAlloc(SIZE_T cb) { return std::malloc(cb ? cb : 1); }
+LPVOID STDAPICALLTYPE CoTaskMemAlloc(SIZE_T cb) {
+  return zanole::AllocationMayProceed() ? std::malloc(cb ? cb : 1) : nullptr;
+}
 
 LPVOID STDAPICALLTYPE CoTaskMemRealloc(LPVOID pv, SIZE_T cb) {
   if (cb == 0) {
     std::free(pv);
     return nullptr;
   }
-  return std::realloc(pv, cb);
+  return zanole::AllocationMayProceed() ? std::realloc(pv, cb) : nullptr;
 }
 
 void STDAPICALLTYPE CoTaskMemFree(LPVOID pv) { std::free(pv); }

@@ -1,6 +1,8 @@
 // Libraries by UTF-16 name through the dynamic loader. A module handle is
-// the loader's handle (its link map). A bare file name goes through the
-// loader's search path, as on Windows. A module built with this platform's
+// the loader's handle (its link map). A bare file name is looked for as
+// Windows looks: in the program's folder, then in the platform's own (the
+// "system" folder, where an installed server lies beside libzanole), then
+// along the loader's search path. A module built with this platform's
 // resources may have a DllMain: it is called when LoadLibrary first loads
 // the module (a FALSE answer refuses the load) and when FreeLibrary lets it
 // go.
@@ -29,6 +31,25 @@ std::map<HMODULE, int>& LoadCounts() {
   return *counts;
 }
 
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
+
+// Where a bare name is found first; the loader's own search otherwise.
+std::string Locate(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  Dl_info platform{};
+  const std::string folders[] = {
+      n > 0 ? FolderOf(std::string(self, static_cast<size_t>(n))) : std::string(),
+      dladdr(reinterpret_cast<void*>(&LoadLibraryExW), &platform) && platform.dli_fname
+          ? FolderOf(platform.dli_fname)
+          : std::string()};
+  for (const std::string& folder : folders) {
+    if (!folder.empty() && access((folder + name).c_str(), F_OK) == 0) return folder + name;
+  }
+  return name;
+}
+
 std::string PathOf(HMODULE module) {
   struct link_map* map = nullptr;
   if (module && dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name)
@@ -47,7 +68,7 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, void*, DWORD dwFlags) {
   if (!lpLibFileName || !zanole::Utf8FromWide(lpLibFileName, &path) || path.empty())
     return Fail(ERROR_INVALID_PARAMETER, static_cast<HMODULE>(nullptr));
   std::lock_guard<std::mutex> hold(g_loadLock);
-  auto* module = static_cast<HMODULE>(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
+  auto* module = static_cast<HMODULE>(dlopen(Locate(path).c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!module) return Fail(ERROR_MOD_NOT_FOUND, static_cast<HMODULE>(nullptr));
   // Loaded for its resources only: no DllMain, unless it already runs as code.
   if ((dwFlags & LOAD_LIBRARY_AS_DATAFILE) && !LoadCounts().count(module))

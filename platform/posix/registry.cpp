@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "errors.h"
 #include "utf8_text.h"
 #include "zanole/zanole.h"
 
@@ -109,9 +110,9 @@ class Registry {
   }
 
   HKEY Open(std::shared_ptr<RegKey> key) {
-    auto* handle = new KeyHandle{std::move(key)};
-    handles.insert(handle);
-    return reinterpret_cast<HKEY>(handle);
+    auto handle = std::make_unique<KeyHandle>(KeyHandle{std::move(key)});
+    handles.insert(handle.get());
+    return reinterpret_cast<HKEY>(handle.release());
   }
 
   static std::shared_ptr<RegKey> Find(std::shared_ptr<RegKey> key, const std::vector<std::u16string>& path) {
@@ -216,162 +217,184 @@ extern "C" {
 
 LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
                                PHKEY phkResult, LPDWORD lpdwDisposition) {
-  return OpenOrCreate(hKey, lpSubKey, true, phkResult, lpdwDisposition);
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    return OpenOrCreate(hKey, lpSubKey, true, phkResult, lpdwDisposition);
+  });
 }
 
 LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult) {
-  return OpenOrCreate(hKey, lpSubKey, false, phkResult, nullptr);
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    return OpenOrCreate(hKey, lpSubKey, false, phkResult, nullptr);
+  });
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
-  if (hKey == HKEY_CLASSES_ROOT) return ERROR_SUCCESS;
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> hold(r.lock);
-  auto* handle = reinterpret_cast<KeyHandle*>(hKey);
-  if (!r.handles.erase(handle)) return ERROR_INVALID_HANDLE;
-  delete handle;
-  return ERROR_SUCCESS;
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    if (hKey == HKEY_CLASSES_ROOT) return ERROR_SUCCESS;
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    auto* handle = reinterpret_cast<KeyHandle*>(hKey);
+    if (!r.handles.erase(handle)) return ERROR_INVALID_HANDLE;
+    delete handle;
+    return ERROR_SUCCESS;
+  });
 }
 
 LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
                               DWORD cbData) {
-  if (!lpData && cbData) return ERROR_NOACCESS;
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> hold(r.lock);
-  std::shared_ptr<RegKey> key;
-  if (LSTATUS status = r.Live(hKey, &key)) return status;
-  std::vector<BYTE> data(lpData, lpData + cbData);
-  Registry::SetValue(key, NameOf(lpValueName), dwType, std::move(data));
-  return ERROR_SUCCESS;
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    if (!lpData && cbData) return ERROR_NOACCESS;
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    std::shared_ptr<RegKey> key;
+    if (LSTATUS status = r.Live(hKey, &key)) return status;
+    std::vector<BYTE> data(lpData, lpData + cbData);
+    Registry::SetValue(key, NameOf(lpValueName), dwType, std::move(data));
+    return ERROR_SUCCESS;
+  });
 }
 
 LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
                                 LPDWORD lpcbData) {
-  if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> hold(r.lock);
-  std::shared_ptr<RegKey> key;
-  if (LSTATUS status = r.Live(hKey, &key)) return status;
-  const RegValue* v = Registry::FindValue(*key, NameOf(lpValueName));
-  if (!v) return ERROR_FILE_NOT_FOUND;
-  if (lpType) *lpType = v->type;
-  DWORD size = static_cast<DWORD>(v->data.size());
-  if (!lpcbData) return ERROR_SUCCESS;
-  DWORD room = *lpcbData;
-  *lpcbData = size;
-  if (!lpData) return ERROR_SUCCESS;
-  if (room < size) return ERROR_MORE_DATA;
-  if (size) std::memcpy(lpData, v->data.data(), size);
-  return ERROR_SUCCESS;
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    std::shared_ptr<RegKey> key;
+    if (LSTATUS status = r.Live(hKey, &key)) return status;
+    const RegValue* v = Registry::FindValue(*key, NameOf(lpValueName));
+    if (!v) return ERROR_FILE_NOT_FOUND;
+    if (lpType) *lpType = v->type;
+    DWORD size = static_cast<DWORD>(v->data.size());
+    if (!lpcbData) return ERROR_SUCCESS;
+    DWORD room = *lpcbData;
+    *lpcbData = size;
+    if (!lpData) return ERROR_SUCCESS;
+    if (room < size) return ERROR_MORE_DATA;
+    if (size) std::memcpy(lpData, v->data.data(), size);
+    return ERROR_SUCCESS;
+  });
 }
 
 LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> hold(r.lock);
-  std::shared_ptr<RegKey> key;
-  if (LSTATUS status = r.Live(hKey, &key)) return status;
-  std::u16string folded = Fold(NameOf(lpValueName));
-  auto it = std::find_if(key->values.begin(), key->values.end(),
-                         [&](const RegValue& v) { return Fold(v.name) == folded; });
-  if (it == key->values.end()) return ERROR_FILE_NOT_FOUND;
-  key->values.erase(it);
-  return ERROR_SUCCESS;
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    std::shared_ptr<RegKey> key;
+    if (LSTATUS status = r.Live(hKey, &key)) return status;
+    std::u16string folded = Fold(NameOf(lpValueName));
+    auto it = std::find_if(key->values.begin(), key->values.end(),
+                           [&](const RegValue& v) { return Fold(v.name) == folded; });
+    if (it == key->values.end()) return ERROR_FILE_NOT_FOUND;
+    key->values.erase(it);
+    return ERROR_SUCCESS;
+  });
 }
 
 LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
-  if (!lpSubKey) return ERROR_INVALID_PARAMETER;
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> hold(r.lock);
-  auto base = r.Resolve(hKey);
-  if (!base) return ERROR_INVALID_HANDLE;
-  auto path = SplitPath(lpSubKey);
-  if (path.empty()) return ERROR_ACCESS_DENIED;
-  return Registry::DeleteBelow(base, path, false);
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    auto base = r.Resolve(hKey);
+    if (!base) return ERROR_INVALID_HANDLE;
+    auto path = SplitPath(lpSubKey);
+    if (path.empty()) return ERROR_ACCESS_DENIED;
+    return Registry::DeleteBelow(base, path, false);
+  });
 }
 
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> hold(r.lock);
-  std::shared_ptr<RegKey> base;
-  if (LSTATUS status = r.Live(hKey, &base)) return status;
-  auto path = SplitPath(lpSubKey);
-  if (path.empty()) {
-    // Without a subkey: everything beneath the key goes, the key stays.
-    for (auto& sub : base->subkeys) Registry::MarkDeleted(*sub.second);
-    base->subkeys.clear();
-    base->values.clear();
-    return ERROR_SUCCESS;
-  }
-  return Registry::DeleteBelow(base, path, true);
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    std::shared_ptr<RegKey> base;
+    if (LSTATUS status = r.Live(hKey, &base)) return status;
+    auto path = SplitPath(lpSubKey);
+    if (path.empty()) {
+      // Without a subkey: everything beneath the key goes, the key stays.
+      for (auto& sub : base->subkeys) Registry::MarkDeleted(*sub.second);
+      base->subkeys.clear();
+      base->values.clear();
+      return ERROR_SUCCESS;
+    }
+    return Registry::DeleteBelow(base, path, true);
+  });
 }
 
 LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD, LPWSTR,
                              LPDWORD, PFILETIME lpftLastWriteTime) {
-  if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> hold(r.lock);
-  std::shared_ptr<RegKey> key;
-  if (LSTATUS status = r.Live(hKey, &key)) return status;
-  if (dwIndex >= key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-  auto it = key->subkeys.begin();
-  std::advance(it, dwIndex);
-  const std::u16string& name = it->second->name;
-  if (name.size() + 1 > *lpcchName) return ERROR_MORE_DATA;
-  std::memcpy(lpName, name.c_str(), (name.size() + 1) * sizeof(WCHAR));
-  *lpcchName = static_cast<DWORD>(name.size());
-  if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
-  return ERROR_SUCCESS;
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    std::shared_ptr<RegKey> key;
+    if (LSTATUS status = r.Live(hKey, &key)) return status;
+    if (dwIndex >= key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    auto it = key->subkeys.begin();
+    std::advance(it, dwIndex);
+    const std::u16string& name = it->second->name;
+    if (name.size() + 1 > *lpcchName) return ERROR_MORE_DATA;
+    std::memcpy(lpName, name.c_str(), (name.size() + 1) * sizeof(WCHAR));
+    *lpcchName = static_cast<DWORD>(name.size());
+    if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+  });
 }
 
 LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName, LPDWORD,
                              LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  if (!lpValueName || !lpcchValueName || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> hold(r.lock);
-  std::shared_ptr<RegKey> key;
-  if (LSTATUS status = r.Live(hKey, &key)) return status;
-  if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
-  const RegValue& v = key->values[dwIndex];
-  if (v.name.size() + 1 > *lpcchValueName) return ERROR_MORE_DATA;
-  std::memcpy(lpValueName, v.name.c_str(), (v.name.size() + 1) * sizeof(WCHAR));
-  *lpcchValueName = static_cast<DWORD>(v.name.size());
-  if (lpType) *lpType = v.type;
-  if (lpcbData) {
-    DWORD room = *lpcbData;
-    *lpcbData = static_cast<DWORD>(v.data.size());
-    if (lpData) {
-      if (room < v.data.size()) return ERROR_MORE_DATA;
-      if (!v.data.empty()) std::memcpy(lpData, v.data.data(), v.data.size());
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    if (!lpValueName || !lpcchValueName || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    std::shared_ptr<RegKey> key;
+    if (LSTATUS status = r.Live(hKey, &key)) return status;
+    if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
+    const RegValue& v = key->values[dwIndex];
+    if (v.name.size() + 1 > *lpcchValueName) return ERROR_MORE_DATA;
+    std::memcpy(lpValueName, v.name.c_str(), (v.name.size() + 1) * sizeof(WCHAR));
+    *lpcchValueName = static_cast<DWORD>(v.name.size());
+    if (lpType) *lpType = v.type;
+    if (lpcbData) {
+      DWORD room = *lpcbData;
+      *lpcbData = static_cast<DWORD>(v.data.size());
+      if (lpData) {
+        if (room < v.data.size()) return ERROR_MORE_DATA;
+        if (!v.data.empty()) std::memcpy(lpData, v.data.data(), v.data.size());
+      }
     }
-  }
-  return ERROR_SUCCESS;
+    return ERROR_SUCCESS;
+  });
 }
 
 LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPDWORD lpcSubKeys,
                                 LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                                 LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                 LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> hold(r.lock);
-  std::shared_ptr<RegKey> key;
-  if (LSTATUS status = r.Live(hKey, &key)) return status;
-  DWORD maxSub = 0, maxName = 0, maxData = 0;
-  for (const auto& sub : key->subkeys) maxSub = std::max(maxSub, static_cast<DWORD>(sub.second->name.size()));
-  for (const RegValue& v : key->values) {
-    maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
-    maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
-  }
-  if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = 0;
-  if (lpcchClass) *lpcchClass = 0;
-  if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key->subkeys.size());
-  if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
-  if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
-  if (lpcValues) *lpcValues = static_cast<DWORD>(key->values.size());
-  if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
-  if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
-  if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
-  if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
-  return ERROR_SUCCESS;
+  return zanole::NoThrow<LSTATUS>(ERROR_OUTOFMEMORY, [&]() -> LSTATUS {
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    std::shared_ptr<RegKey> key;
+    if (LSTATUS status = r.Live(hKey, &key)) return status;
+    DWORD maxSub = 0, maxName = 0, maxData = 0;
+    for (const auto& sub : key->subkeys) maxSub = std::max(maxSub, static_cast<DWORD>(sub.second->name.size()));
+    for (const RegValue& v : key->values) {
+      maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
+      maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
+    }
+    if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = 0;
+    if (lpcchClass) *lpcchClass = 0;
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key->subkeys.size());
+    if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
+    if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
+    if (lpcValues) *lpcValues = static_cast<DWORD>(key->values.size());
+    if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
+    if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
+    if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
+    if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+  });
 }
 
 void WINAPI ZanRegistryDump(ZanLineSink sink, void* context) {

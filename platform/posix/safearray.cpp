@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "faults.h"
 #include "zanole/zanole.h"
 
 namespace {
@@ -144,6 +145,7 @@ HRESULT LoadElement(SAFEARRAY* psa, const void* e, void* pv) {
 }
 
 SAFEARRAY* AllocDescriptor(UINT cDims) {
+  if (!zanole::AllocationMayProceed()) return nullptr;
   size_t size = kPrefix + sizeof(SAFEARRAY) + (cDims - 1) * sizeof(SAFEARRAYBOUND);
   char* block = static_cast<char*>(std::calloc(1, size));
   return block ? reinterpret_cast<SAFEARRAY*>(block + kPrefix) : nullptr;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "faults.h"
 #include "utf8_text.h"
 #include "zanole/zanole.h"
 
@@ -35,7 +36,8 @@ void SyncFolderOf(const std::string& path) {
 bool FFlushToDisk(FILE* file) {
   if (!file) return FailWithErrno(EINVAL);
   if (std::fflush(file) != 0) return FailWithErrno(errno);
-  return fsync(fileno(file)) == 0 || FailWithErrno(errno);
+  const int fd = zanole::DescriptorToSync(file);
+  return (fd >= 0 && fsync(fd) == 0) || FailWithErrno(errno);
 }
 
 bool WReplaceFile(const WCHAR* source, const WCHAR* target) {
@@ -50,6 +52,7 @@ bool WReplaceFile(const WCHAR* source, const WCHAR* target) {
     // file is the process's own, as any file it writes.
     if (chown(from.c_str(), old.st_uid, old.st_gid) != 0) errno = 0;
   }
+  if (zanole::ReplaceFails()) return FailWithErrno(EXDEV);
   if (std::rename(from.c_str(), to.c_str()) != 0) return FailWithErrno(errno);
   SyncFolderOf(to);
   return true;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <string>
 
+#include "faults.h"
 #include "utf8_text.h"
 #include "zanole/zanole.h"
 
@@ -37,6 +38,7 @@ int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode) {
     else if (*m != u't' && *m != u' ') return OpenFailed(EINVAL);
   }
   if (flags.empty()) return OpenFailed(EINVAL);
-  *file = std::fopen(path.c_str(), flags.c_str());
+  const bool writing = flags.find_first_of("wa+") != std::string::npos;
+  *file = zanole::StreamWithFaults(std::fopen(path.c_str(), flags.c_str()), writing);
   return *file ? 0 : OpenFailed(errno);
 }

@@ -1,0 +1,304 @@
+// Every allocation an operation makes, failed in turn (the k-th BSTR,
+// SAFEARRAY, task-memory block or C++ allocation from the start of the
+// call, for every k until the call no longer meets the fault), and every
+// step of writing or reading a file, failed in turn. After each fault the
+// call has returned (no exception crossed), nothing leaked, and the
+// document still reads, saves and loads back as a whole.
+#include <new>
+
+#include "support/module_fixture.h"
+
+#if defined(ZAN_PLATFORM_POSIX)
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/script_registration.h"
+#include "support/temp_folder.h"
+
+// The C++ allocations of the whole process, the library's included, count
+// against the armed fault. (They are malloc's blocks, freed with free.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t n) {
+  if (!ZanAllocationMayProceed()) throw std::bad_alloc();
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  return ZanAllocationMayProceed() ? std::malloc(n ? n : 1) : nullptr;
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
+
+namespace zantest {
+namespace {
+
+using zan::ComPtr;
+using zan::UniqueBstr;
+
+// Disarms the fault however the armed call ends.
+class ArmedAllocationFault {
+ public:
+  explicit ArmedAllocationFault(LONG k) { ZanInjectAllocationFault(k); }
+  ~ArmedAllocationFault() { ZanInjectAllocationFault(-1); }
+  ArmedAllocationFault(const ArmedAllocationFault&) = delete;
+  ArmedAllocationFault& operator=(const ArmedAllocationFault&) = delete;
+};
+
+class Sink : public _IScriptDataEvents {
+ public:
+  ULONG refs = 1;
+  int events = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+    if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IidOf<_IScriptDataEvents>())) {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    *ppv = static_cast<_IScriptDataEvents*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE OnScriptUpdate(ScriptUpdateInfo*, IUnknown*) override { return ++events, S_OK; }
+  HRESULT STDMETHODCALLTYPE OnCurrentLineChange(LONG) override { return ++events, S_OK; }
+};
+
+// What one scenario works on: a script of five lines with information, a
+// second script to take lines from, a saved file and the strings the calls
+// take, all made before the fault is armed.
+struct World {
+  Sink sink;  // outlives the scripts, whatever a fault left subscribed
+  ComPtr<IScript4> script;
+  ComPtr<IScript4> other;
+  TempFolder folder;
+  WString saved;
+  WString target;
+  std::vector<UniqueBstr> text;
+
+  BSTR S(size_t i) { return text.at(i).get(); }
+};
+
+enum Text { kLines, kKey, kValue, kOld, kNew, kSource, kComments };
+
+using Scenario = std::function<HRESULT(World&)>;
+
+template <class I>
+HRESULT As(IUnknown* object, ComPtr<I>* out) {
+  return object->QueryInterface(IidOf<I>(), out->put_void());
+}
+
+// Creation as a host does it, with no test expectation inside the armed
+// window (a failure there is the point).
+template <class I>
+HRESULT New(REFCLSID clsid, ComPtr<I>* out) {
+  ComPtr<IClassFactory> factory;
+  HRESULT hr = DllGetClassObjectOfLibrary(clsid, IidOf<IClassFactory>(), factory.put_void());
+  return SUCCEEDED(hr) ? factory->CreateInstance(nullptr, IidOf<I>(), out->put_void()) : hr;
+}
+
+class FaultInjectionTest : public ModuleTest {
+ protected:
+  // Builds the world, unarmed.
+  void Build(World& w) {
+    ASSERT_HR(S_OK, Create(CLSID_Script, &w.script));
+    ASSERT_HR(S_OK, Create(CLSID_Script, &w.other));
+    for (const WCHAR* s : {OLESTR("one\r\ntwo Grüße\r\nthree 🎵"), OLESTR("note"), OLESTR("a value"), OLESTR("t"),
+                           OLESTR("TT"), OLESTR("script source"), OLESTR("script comments")})
+      w.text.emplace_back(SysAllocString(s));
+    for (IScript4* s : {w.script.get(), w.other.get()}) {
+      ASSERT_HR(S_OK, s->AppendScriptLine(w.S(kLines)));
+      ASSERT_HR(S_OK, s->AppendScriptLine(w.S(kLines)));
+      ASSERT_HR(S_OK, s->SetLineInfo(1, w.S(kKey), w.S(kValue)));
+      ASSERT_HR(S_OK, s->SetLineInfo(2, w.S(kComments), w.S(kValue)));
+    }
+    w.saved = w.folder.WidePath("saved.script");
+    w.target = w.folder.WidePath("target.script");
+    ComPtr<IPersistFile> file;
+    ASSERT_HR(S_OK, As(w.script.get(), &file));
+    ASSERT_HR(S_OK, file->Save(w.saved.c_str(), TRUE));
+  }
+
+  // The document as a whole: every line reads, the joined text has one
+  // break per line, and a save loads back to the same text.
+  void ExpectConsistent(World& w, const std::string& where) {
+    LONG size = -1;
+    ASSERT_HR(S_OK, w.script->get_Size(&size)) << where;
+    for (LONG i = 0; i < size; ++i) {
+      ComPtr<IDispatch> line;
+      ASSERT_HR(S_OK, w.script->get_Line(i, line.put())) << where << ", line " << i;
+    }
+    UniqueBstr joined, again;
+    ASSERT_HR(S_OK, w.script->get_ConcatScriptLinesWithComments(joined.put())) << where;
+    std::string text = Narrow(joined.get());
+    EXPECT_EQ(size, std::count(text.begin(), text.end(), '\n')) << where;
+    ComPtr<IPersistFile> file;
+    ASSERT_HR(S_OK, As(w.script.get(), &file));
+    ASSERT_HR(S_OK, file->Save(w.target.c_str(), TRUE)) << where;
+    ComPtr<IScript4> loaded;
+    ComPtr<IPersistFile> loader;
+    ASSERT_HR(S_OK, Create(CLSID_Script, &loaded));
+    ASSERT_HR(S_OK, As(loaded.get(), &loader));
+    ASSERT_HR(S_OK, loader->Load(w.target.c_str(), STGM_READ)) << where;
+    ASSERT_HR(S_OK, loaded->get_ConcatScriptLinesWithComments(again.put())) << where;
+    // A last line with nothing in it is no line of the saved file.
+    if (text == "\n" || (text.size() > 1 && text.compare(text.size() - 2, 2, "\n\n") == 0)) text.pop_back();
+    EXPECT_EQ(text, Narrow(again.get())) << where << ": the save did not load back";
+  }
+
+  // Runs the scenario once for every allocation it makes, failing that
+  // one; returns how many faults it met.
+  int RunEveryFault(const char* name, const Scenario& scenario) {
+    const LONG strings = ZanLiveBstrCount();
+    for (LONG k = 0;; ++k) {
+      const std::string where = std::string(name) + ", allocation " + std::to_string(k) + " failed";
+      HRESULT hr;
+      bool fired;
+      {
+        World w;
+        Build(w);
+        if (HasFatalFailure()) return -1;
+        {
+          ArmedAllocationFault armed(k);
+          hr = scenario(w);
+          fired = ZanAllocationFaultFired();
+        }
+        if (!fired) {
+          EXPECT_TRUE(SUCCEEDED(hr)) << name << " fails without a fault: " << HrText(hr);
+          return k;
+        }
+        ExpectConsistent(w, where);
+        if (HasFatalFailure()) return -1;
+        EXPECT_EQ(1, w.sink.refs) << where << ": a subscriber reference was kept";
+      }
+      EXPECT_EQ(strings, ZanLiveBstrCount()) << where << ": strings leaked";
+      EXPECT_HR(S_OK, DllCanUnloadNowOfLibrary()) << where << ": an object leaked";
+      if (HasFailure()) return -1;
+    }
+  }
+};
+
+// ~20 host operations, each run with every one of its allocations failed.
+TEST_F(FaultInjectionTest, EveryAllocationOfEveryOperationFailsCleanly) {
+  const std::vector<std::pair<const char*, Scenario>> scenarios = {
+      {"AppendScriptLine", [](World& w) { return w.script->AppendScriptLine(w.S(kLines)); }},
+      {"InsertScriptLine", [](World& w) { return w.script->InsertScriptLine(2, w.S(kLines)); }},
+      {"Resize", [](World& w) { return w.script->Resize(40); }},
+      {"SetLineInfo", [](World& w) { return w.script->SetLineInfo(3, w.S(kKey), w.S(kValue)); }},
+      {"SetLineInfo at the end", [](World& w) { return w.script->SetLineInfo(6, w.S(kSource), w.S(kValue)); }},
+      {"SetLineInfoBSTR", [](World& w) { return w.script->SetLineInfoBSTR(0, w.S(kComments), w.S(kValue)); }},
+      {"GetLineInfo",
+       [](World& w) {
+         UniqueBstr value;
+         return w.script->GetLineInfo(1, w.S(kKey), value.put());
+       }},
+      {"DeleteLineInfo", [](World& w) { return w.script->DeleteLineInfo(1, w.S(kKey)); }},
+      {"ConcatScriptLines",
+       [](World& w) {
+         UniqueBstr text;
+         return w.script->get_ConcatScriptLines(text.put());
+       }},
+      {"ConcatScriptLinesWithComments",
+       [](World& w) {
+         UniqueBstr text;
+         return w.script->get_ConcatScriptLinesWithComments(text.put());
+       }},
+      {"ReplaceScriptStr", [](World& w) { return w.script->ReplaceScriptStr(w.S(kOld), w.S(kNew), -1); }},
+      {"UpdateFromScript", [](World& w) { return w.script->UpdateFromScript(w.other.get(), 1, 1, 2); }},
+      {"put_Line and SetLine",
+       [](World& w) {
+         ComPtr<IDispatch> line;
+         HRESULT hr = w.other->get_Line(0, line.put());
+         for (int i = 0; SUCCEEDED(hr) && i < 20; ++i) hr = w.script->put_Line(0, line.get());
+         return SUCCEEDED(hr) ? w.script->SetLine(3, line.get()) : hr;
+       }},
+      {"Load",
+       [](World& w) {
+         ComPtr<IPersistFile> file;
+         HRESULT hr = As(w.script.get(), &file);
+         return SUCCEEDED(hr) ? file->Load(w.saved.c_str(), STGM_READ) : hr;
+       }},
+      {"Save",
+       [](World& w) {
+         ComPtr<IPersistFile> file;
+         HRESULT hr = As(w.script.get(), &file);
+         return SUCCEEDED(hr) ? file->Save(w.target.c_str(), TRUE) : hr;
+       }},
+      {"Advise, notify, Unadvise",
+       [](World& w) {
+         ComPtr<IConnectionPointContainer> container;
+         ComPtr<IConnectionPoint> point;
+         ComPtr<IScriptData> data;
+         DWORD cookie = 0;
+         HRESULT hr = As(w.script.get(), &container);
+         if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(IidOf<_IScriptDataEvents>(), point.put());
+         if (SUCCEEDED(hr)) hr = point->Advise(&w.sink, &cookie);
+         if (FAILED(hr)) return hr;
+         hr = As(w.script.get(), &data);
+         if (SUCCEEDED(hr)) data->SetCurrentLine(1);
+         ScriptUpdateInfo info = {1, 0, 1, 0, 2, 0};
+         if (SUCCEEDED(hr)) data->ApplyUpdate(&info, nullptr);
+         const HRESULT unadvised = point->Unadvise(cookie);
+         return FAILED(hr) ? hr : unadvised;
+       }},
+      {"CreateCopy",
+       [](World& w) {
+         ComPtr<IScriptData> data;
+         ComPtr<IScript> copy;
+         HRESULT hr = As(w.script.get(), &data);
+         return SUCCEEDED(hr) ? data->CreateCopy(nullptr, copy.put()) : hr;
+       }},
+      {"Keys, Items and Clone of a line",
+       [](World& w) {
+         ComPtr<IDispatch> line;
+         ComPtr<Scripting::IDictionary> dictionary;
+         ComPtr<IKBCloneable> cloneable;
+         ComPtr<IUnknown> clone;
+         zan::UniqueVariant keys, items;
+         HRESULT hr = w.script->get_Line(1, line.put());
+         if (SUCCEEDED(hr)) hr = line.As(Scripting::IID_IDictionary, &dictionary);
+         if (SUCCEEDED(hr)) hr = dictionary->Keys(keys.get());
+         if (SUCCEEDED(hr)) hr = dictionary->Items(items.get());
+         if (SUCCEEDED(hr)) hr = As(line.get(), &cloneable);
+         return SUCCEEDED(hr) ? cloneable->Clone(clone.put()) : hr;
+       }},
+      {"ScriptLoad",
+       [](World& w) {
+         ComPtr<IScript> loader;
+         ComPtr<IPersistFile> file;
+         UniqueBstr text;
+         HRESULT hr = New(CLSID_ScriptLoad, &loader);
+         if (SUCCEEDED(hr)) hr = As(loader.get(), &file);
+         if (SUCCEEDED(hr)) hr = file->Load(w.saved.c_str(), STGM_READ);
+         return SUCCEEDED(hr) ? loader->get_ConcatScriptLines(text.put()) : hr;
+       }},
+      {"creating a Script",
+       [](World&) {
+         ComPtr<IScript4> created;
+         return New(CLSID_Script, &created);
+       }},
+  };
+  ScriptRegistration registration;  // CreateCopy makes its copy through the registry
+  ASSERT_TRUE(registration.ok());
+  int faults = 0;
+  for (const auto& [name, scenario] : scenarios) {
+    const int met = RunEveryFault(name, scenario);
+    ASSERT_GE(met, 0) << name;
+    std::printf("[ FAULTS ] %-32s %4d\n", name, met);
+    faults += met;
+  }
+  std::printf("[ FAULTS ] %zu operations, %d allocation faults met\n", scenarios.size(), faults);
+}
+
+}  // namespace
+}  // namespace zantest
+
+#endif  // ZAN_PLATFORM_POSIX
