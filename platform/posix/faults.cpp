@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -61,8 +62,8 @@ ssize_t Write(void* cookie, const char* buffer, size_t size) {
     // A full device takes what fits and then refuses; a failing one refuses the whole request.
     if (f->fault == ZAN_FAULT_WRITE_ERROR) allowed = 0;
   }
+  if (allowed < size) Fired();  // a cut write is the fault met, as much as a refused one
   if (allowed == 0 && size > 0) {
-    Fired();
     errno = f->fault == ZAN_FAULT_DEVICE_FULL ? ENOSPC : EIO;
     return -1;
   }
@@ -111,11 +112,13 @@ bool AllocationMayProceed() {
   return false;
 }
 
-FILE* StreamWithFaults(FILE* file, bool writing) {
+FILE* StreamWithFaults(FILE* file, const char* mode) {
   std::lock_guard<std::mutex> hold(g_fileLock);
   const ZanFileFault fault = g_fileFault;
   if (!file || fault == ZAN_FAULT_NONE || fault == ZAN_FAULT_REPLACE) return file;
-  if (writing == (fault == ZAN_FAULT_READ_ERROR)) return file;
+  const bool writing = std::strpbrk(mode, "wa") != nullptr;
+  const bool reading = mode[0] == 'r' && !std::strchr(mode, '+');
+  if (fault == ZAN_FAULT_READ_ERROR ? !reading : !writing) return file;
   g_fileFault = ZAN_FAULT_NONE;  // one file only
   if (fault == ZAN_FAULT_OPEN) {
     Fired();
@@ -131,6 +134,8 @@ FILE* StreamWithFaults(FILE* file, bool writing) {
     delete f;
     return file;
   }
+  // Unbuffered, so that the fault meets the very call that crosses it.
+  std::setvbuf(stream, nullptr, _IONBF, 0);
   g_faulty[stream] = f;
   return stream;
 }

@@ -36,6 +36,8 @@ void SyncFolderOf(const std::string& path) {
 bool FFlushToDisk(FILE* file) {
   if (!file) return FailWithErrno(EINVAL);
   if (std::fflush(file) != 0) return FailWithErrno(errno);
+  // A write the stream took but could not pass on is remembered only here.
+  if (std::ferror(file)) return FailWithErrno(EIO);
   const int fd = zanole::DescriptorToSync(file);
   return (fd >= 0 && fsync(fd) == 0) || FailWithErrno(errno);
 }

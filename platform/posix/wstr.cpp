@@ -38,7 +38,6 @@ int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode) {
     else if (*m != u't' && *m != u' ') return OpenFailed(EINVAL);
   }
   if (flags.empty()) return OpenFailed(EINVAL);
-  const bool writing = flags.find_first_of("wa+") != std::string::npos;
-  *file = zanole::StreamWithFaults(std::fopen(path.c_str(), flags.c_str()), writing);
+  *file = zanole::StreamWithFaults(std::fopen(path.c_str(), flags.c_str()), flags.c_str());
   return *file ? 0 : OpenFailed(errno);
 }

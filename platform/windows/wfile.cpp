@@ -10,6 +10,8 @@
 bool FFlushToDisk(FILE* file) {
   if (!file) return FailWithErrno(EINVAL);
   if (fflush(file) != 0) return FailWithErrno(errno);
+  // A write the stream took but could not pass on is remembered only here.
+  if (ferror(file)) return FailWithErrno(EIO);
   return _commit(_fileno(file)) == 0 || FailWithErrno(errno);
 }
 

@@ -298,6 +298,117 @@ TEST_F(FaultInjectionTest, EveryAllocationOfEveryOperationFailsCleanly) {
   std::printf("[ FAULTS ] %zu operations, %d allocation faults met\n", scenarios.size(), faults);
 }
 
+std::vector<std::string> FilesIn(const TempFolder& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path("")))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> LineTexts(IScript* script) {
+  std::vector<std::string> texts;
+  LONG size = 0;
+  EXPECT_HR(S_OK, script->get_Size(&size));
+  for (LONG i = 0; i < size; ++i) {
+    UniqueBstr text;
+    EXPECT_HR(S_OK, script->get_Script(i, text.put()));
+    texts.push_back(Narrow(text.get()));
+  }
+  return texts;
+}
+
+// Every step of a save failed in turn, in each encoding: opening the new
+// file, each write (an I/O error, or a full device taking what fits), the
+// flush to the disk, the close and the replacement.
+TEST_F(FaultInjectionTest, EveryStepOfASaveFailsWithTheOldFileIntact) {
+  World w;
+  Build(w);
+  ASSERT_HR(S_OK, w.script->AppendScriptLine(w.S(kLines)));
+  ComPtr<IPersistFile> file;
+  ASSERT_HR(S_OK, As(w.script.get(), &file));
+  const std::string old = w.folder.Read("saved.script");
+  int cases = 0;
+  for (LONG encoding : {0, 1, 2}) {
+    ASSERT_HR(S_OK, w.script->put_SaveEncoding(encoding));
+    ASSERT_HR(S_OK, file->Save(w.target.c_str(), TRUE));
+    const LONGLONG size = static_cast<LONGLONG>(w.folder.Read("target.script").size());
+    std::filesystem::remove(w.folder.Path("target.script"));
+    std::vector<std::pair<ZanFileFault, LONGLONG>> faults = {
+        {ZAN_FAULT_OPEN, 0}, {ZAN_FAULT_SYNC, 0}, {ZAN_FAULT_CLOSE, 0}, {ZAN_FAULT_REPLACE, 0}};
+    for (LONGLONG at = 0; at < size; ++at) {
+      faults.emplace_back(ZAN_FAULT_DEVICE_FULL, at);
+      faults.emplace_back(ZAN_FAULT_WRITE_ERROR, at);
+    }
+    for (const auto& [fault, at] : faults) {
+      const std::string where = "encoding " + std::to_string(encoding) + ", fault " + std::to_string(fault) +
+                                " at byte " + std::to_string(at);
+      ASSERT_HR(S_OK, w.script->SetDirty(1));
+      ZanInjectFileFault(fault, at);
+      const HRESULT hr = file->Save(w.saved.c_str(), TRUE);
+      const bool fired = ZanFileFaultFired();
+      ZanInjectFileFault(ZAN_FAULT_NONE, 0);
+      EXPECT_TRUE(fired) << where;
+      EXPECT_HR(E_FAIL, hr) << where;
+      EXPECT_HR(S_OK, file->IsDirty()) << where << ": the edits are still unsaved";
+      EXPECT_EQ(old, w.folder.Read("saved.script")) << where;
+      EXPECT_EQ(std::vector<std::string>{"saved.script"}, FilesIn(w.folder)) << where;
+      ++cases;
+      if (HasFailure()) return;
+    }
+  }
+  std::printf("[ FAULTS ] %d save faults met\n", cases);
+}
+
+// A read error anywhere in a file ends the load with the lines before it,
+// each whole, for the script and for ScriptLoad.
+TEST_F(FaultInjectionTest, AReadErrorEndsALoadCleanly) {
+  World w;
+  Build(w);
+  ComPtr<IPersistFile> file;
+  ASSERT_HR(S_OK, As(w.script.get(), &file));
+  const std::vector<std::string> all = LineTexts(w.script.get());
+  int cases = 0;
+  for (LONG encoding : {1, 2}) {  // ANSI cannot hold the sample's text
+    ASSERT_HR(S_OK, w.script->put_SaveEncoding(encoding));
+    ASSERT_HR(S_OK, file->Save(w.saved.c_str(), TRUE));
+    const LONGLONG size = static_cast<LONGLONG>(w.folder.Read("saved.script").size());
+    for (LONGLONG at = 0; at < size; ++at) {
+      const std::string where = "encoding " + std::to_string(encoding) + ", read error at byte " + std::to_string(at);
+      ComPtr<IScript4> loaded;
+      ComPtr<IPersistFile> loader;
+      ASSERT_HR(S_OK, Create(CLSID_Script, &loaded));
+      ASSERT_HR(S_OK, As(loaded.get(), &loader));
+      ZanInjectFileFault(ZAN_FAULT_READ_ERROR, at);
+      const HRESULT hr = loader->Load(w.saved.c_str(), STGM_READ);
+      const bool fired = ZanFileFaultFired();
+      ZanInjectFileFault(ZAN_FAULT_NONE, 0);
+      EXPECT_TRUE(fired) << where;
+      EXPECT_TRUE(hr == S_OK || hr == E_FAIL) << where << ": " << HrText(hr);
+      const std::vector<std::string> got = LineTexts(loaded.get());
+      ASSERT_LT(got.size(), all.size()) << where;
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), all.begin())) << where << ": not the lines before the error";
+
+      ComPtr<IScript> light;
+      ComPtr<IPersistFile> lightFile;
+      UniqueBstr text;
+      ASSERT_HR(S_OK, Create(CLSID_ScriptLoad, &light));
+      ASSERT_HR(S_OK, As(light.get(), &lightFile));
+      ZanInjectFileFault(ZAN_FAULT_READ_ERROR, at);
+      const HRESULT lightHr = lightFile->Load(w.saved.c_str(), STGM_READ);
+      ZanInjectFileFault(ZAN_FAULT_NONE, 0);
+      EXPECT_TRUE(lightHr == S_OK || lightHr == E_FAIL) << where << ": " << HrText(lightHr);
+      ASSERT_HR(S_OK, light->get_ConcatScriptLines(text.put()));
+      std::string prefix;
+      for (size_t i = 0; i < got.size(); ++i) prefix += all[i] + "\n";
+      EXPECT_EQ(prefix, Narrow(text.get())) << where << ": ScriptLoad kept other lines than Script";
+      ++cases;
+      if (HasFailure()) return;
+    }
+  }
+  std::printf("[ FAULTS ] %d read faults met\n", cases);
+}
+
 }  // namespace
 }  // namespace zantest
 

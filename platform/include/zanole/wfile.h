@@ -9,7 +9,8 @@
 #include <string>
 
 // Writes the stream's buffer and the system's cache of the file to the
-// disk (fflush, then _commit / fsync).
+// disk (fflush, then _commit / fsync); fails too when any earlier write to
+// the stream failed, whether or not its caller heard of it.
 bool FFlushToDisk(FILE* file);
 // Puts the file source in target's place in one step, keeping target's
 // permissions when it exists; source's name is gone afterwards. A target
