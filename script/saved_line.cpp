@@ -88,6 +88,15 @@ void AppendPair(const VARIANT* key, const VARIANT* item, BSTR sourceKey, bool* m
   out->append(kPairSeparator);
 }
 
+// A text with no information after it that would read back cut at a
+// marker of its own (" @@ " followed by a pair separator, or by blanks
+// only) gets an empty marker of its own at the end: the reader then takes
+// what precedes that, the whole text.
+HRESULT KeepTextWhole(bool marked, WString* out) {
+  if (!marked && SplitSavedLine(out->c_str()).info) out->append(kLineInfoMarker);
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
@@ -106,7 +115,7 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
       ours->EntryAt(i, &key, &item);
       AppendPair(key, item, V_BSTR(sourceKey.get()), &marked, out);
     }
-    return S_OK;
+    return KeepTextWhole(marked, out);
   }
   zan::UniqueBstr value;
   HRESULT hr = LineValueText(line, sourceKey.get(), &value);
@@ -114,7 +123,7 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
   if (value.get()) out->append(value.get(), value.length());
   // A line that holds its text alone, the common case, has nothing more.
   LONG count = 0;
-  if (SUCCEEDED(line->get_Count(&count)) && count <= (hr == S_OK ? 1 : 0)) return S_OK;
+  if (SUCCEEDED(line->get_Count(&count)) && count <= (hr == S_OK ? 1 : 0)) return KeepTextWhole(false, out);
   DictionaryArrays arrays;
   hr = arrays.Read(line);
   if (FAILED(hr)) return hr;
@@ -124,7 +133,7 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
     if (FAILED(hr)) return hr;
     AppendPair(key.get(), item.get(), V_BSTR(sourceKey.get()), &marked, out);
   }
-  return S_OK;
+  return KeepTextWhole(marked, out);
 }
 
 void TrimTrailingBlanks(const OLECHAR* begin, const OLECHAR** end) {

@@ -7,11 +7,13 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 native=(cmake make g++ pkg-config python3 libicu-dev googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy)
+# The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
+fuzz=(clang libclang-rt-14-dev)
 # wine64-tools brings widl-stable; libwine-dev its IDL files; libwine:i386 stdole2.tlb.
 windows=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64-tools libwine-dev libwine:i386)
 
 missing=()
-for p in "${native[@]}" "${windows[@]}"; do
+for p in "${native[@]}" "${fuzz[@]}" "${windows[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 

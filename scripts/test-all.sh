@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test of both targets: Linux, Linux under
-# AddressSanitizer/UndefinedBehaviorSanitizer, and the PE32 build under Wine.
+# AddressSanitizer/UndefinedBehaviorSanitizer, the libFuzzer targets for a
+# bounded time each (ZAN_FUZZ_SECONDS, 30 by default), and the PE32 build
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,10 +32,14 @@ run_windows_emulated() {
   GTEST_FILTER="-${skip}" ctest --preset windows
 }
 
-presets=("${@:-linux linux-asan windows}")
+presets=("${@:-linux linux-asan fuzz windows}")
 for preset in ${presets[*]}; do
   echo "=== ${preset}"
-  cmake --preset "${preset}" >/dev/null
+  if [ "${preset}" = fuzz ]; then
+    cmake --preset fuzz -DZAN_FUZZ_SECONDS="${ZAN_FUZZ_SECONDS:-30}" >/dev/null
+  else
+    cmake --preset "${preset}" >/dev/null
+  fi
   cmake --build --preset "${preset}"
   if [ "${preset}" = windows ] && ! can_run_i386; then
     if [ "${ZAN_EMULATE_I386:-0}" = 1 ]; then

@@ -157,6 +157,17 @@ TEST_F(PersistenceTest, ParseRules) {
             Dump(Loaded("rules.txt").get()));
 }
 
+// A text that holds the marker followed by a pair separator, or by blanks
+// only, and has no information of its own, would read back cut at that
+// marker: it is saved with an empty marker after it, which keeps it whole.
+TEST_F(PersistenceTest, TextsThatLookLikeInformationReadBackWhole) {
+  for (const WCHAR* text : {OLESTR(" @@ _;_"), OLESTR("a @@ b_;_c"), OLESTR("x @@ k_;_v_;_")})
+    ASSERT_HR(S_OK, script_->SetLineInfo(Size(), Text(kSource), Text(text)));
+  Append(OLESTR("plain @@ text"));
+  EXPECT_EQ("\xEF\xBB\xBF @@ _;_ @@ \r\na @@ b_;_c @@ \r\nx @@ k_;_v_;_ @@ \r\nplain @@ text", Saved(FE_UTF8));
+  EXPECT_EQ(Dump(script_.get()), Dump(Loaded("saved.txt").get()));
+}
+
 TEST_F(PersistenceTest, LoadAppendsAndLeavesTheScriptClean) {
   folder_.Write("two.txt", "x\r\ny");
   Append(OLESTR("a\nb\nc"));
