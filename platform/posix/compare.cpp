@@ -12,22 +12,21 @@
 namespace {
 
 // The user locale's collation as the Windows runtime applies it: CLDR
-// order for letters and digits, but ASCII punctuation in code order with the
-// four mathematical symbols after it, tab after the blanks, and no tertiary
-// difference between a ligature and its letters.
-constexpr char16_t kPunctuationRules[] =
-    u"& ' ' < '\t' < '!' < '\"' < '#' < '$' < '%' < '&' < '(' < ')' < '*' < ',' < '.' < '/' <"
-    u" ':' < ';' < '?' < '@' < '[' < \\\\ < ']' < '^' < '_' < '`' < '{' < '|' < '}' <"
-    u" '~' < '+' < '<' < '=' < '>'"
-    // Ligatures and the sharp s are the letters they stand for.
-    u" & ae = \u00E6 & AE = \u00C6 & oe = \u0153 & OE = \u0152 & ss = \u00DF";
+// order, with printable ASCII, Latin-1 and Latin Extended-A in the
+// runtime's own order (its primary, diacritic and case weights, generated
+// from its sorting table), and the ligatures equal to the letters they
+// stand for.
+constexpr char16_t kRuntimeRules[] =
+#include "collation_rules.inc"
+    u" & ae = \u00E6 & AE = \u00C6 & oe = \u0153 & OE = \u0152 & ss = \u00DF"
+    u" & th = \u00FE & TH = \u00DE & ij = \u0133 & IJ = \u0132";
 
 UCollator* Collator() {
   // Created once; ICU collators are safe for concurrent comparisons.
   static UCollator* collator = [] {
     UErrorCode status = U_ZERO_ERROR;
     UParseError parseError;
-    UCollator* c = ucol_openRules(kPunctuationRules, -1, UCOL_DEFAULT, UCOL_TERTIARY, &parseError, &status);
+    UCollator* c = ucol_openRules(kRuntimeRules, -1, UCOL_DEFAULT, UCOL_TERTIARY, &parseError, &status);
     return U_SUCCESS(status) ? c : nullptr;
   }();
   return collator;
