@@ -1,6 +1,7 @@
 // SAFEARRAY: descriptor and data in separate blocks; the element VARTYPE is
 // kept in the four bytes before the descriptor, as on Windows
 // (FADF_HAVEVARTYPE). Bounds are stored last dimension first.
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -144,14 +145,21 @@ HRESULT LoadElement(SAFEARRAY* psa, const void* e, void* pv) {
   return S_OK;
 }
 
+std::atomic<LONG> g_live{0};
+
 SAFEARRAY* AllocDescriptor(UINT cDims) {
   if (!zanole::AllocationMayProceed()) return nullptr;
   size_t size = kPrefix + sizeof(SAFEARRAY) + (cDims - 1) * sizeof(SAFEARRAYBOUND);
   char* block = static_cast<char*>(std::calloc(1, size));
-  return block ? reinterpret_cast<SAFEARRAY*>(block + kPrefix) : nullptr;
+  if (!block) return nullptr;
+  g_live.fetch_add(1, std::memory_order_relaxed);
+  return reinterpret_cast<SAFEARRAY*>(block + kPrefix);
 }
 
-void FreeDescriptor(SAFEARRAY* psa) { std::free(reinterpret_cast<char*>(psa) - kPrefix); }
+void FreeDescriptor(SAFEARRAY* psa) {
+  g_live.fetch_sub(1, std::memory_order_relaxed);
+  std::free(reinterpret_cast<char*>(psa) - kPrefix);
+}
 
 }  // namespace
 
@@ -299,5 +307,7 @@ HRESULT STDAPICALLTYPE SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
 }
 
 HRESULT STDAPICALLTYPE SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(psa); }
+
+LONG WINAPI ZanLiveSafeArrayCount() { return g_live.load(std::memory_order_relaxed); }
 
 }  // extern "C"

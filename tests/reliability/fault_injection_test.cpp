@@ -157,7 +157,7 @@ class FaultInjectionTest : public ModuleTest {
   // Runs the scenario once for every allocation it makes, failing that
   // one; returns how many faults it met.
   int RunEveryFault(const char* name, const Scenario& scenario) {
-    const LONG strings = ZanLiveBstrCount();
+    const LONG strings = ZanLiveBstrCount(), arrays = ZanLiveSafeArrayCount();
     for (LONG k = 0;; ++k) {
       const std::string where = std::string(name) + ", allocation " + std::to_string(k) + " failed";
       HRESULT hr;
@@ -180,6 +180,7 @@ class FaultInjectionTest : public ModuleTest {
         EXPECT_EQ(1, w.sink.refs) << where << ": a subscriber reference was kept";
       }
       EXPECT_EQ(strings, ZanLiveBstrCount()) << where << ": strings leaked";
+      EXPECT_EQ(arrays, ZanLiveSafeArrayCount()) << where << ": arrays leaked";
       EXPECT_HR(S_OK, DllCanUnloadNowOfLibrary()) << where << ": an object leaked";
       if (HasFailure()) return -1;
     }

@@ -14,9 +14,10 @@ class ModuleTest : public testing::Test {
  protected:
 #if defined(ZAN_PLATFORM_POSIX)
   // Checked once the whole fixture, its own strings included, is gone.
-  ModuleTest() : liveBstrs_(ZanLiveBstrCount()) {}
+  ModuleTest() : liveBstrs_(ZanLiveBstrCount()), liveArrays_(ZanLiveSafeArrayCount()) {}
   ~ModuleTest() override {
     EXPECT_EQ(liveBstrs_, ZanLiveBstrCount()) << "a test left strings allocated";
+    EXPECT_EQ(liveArrays_, ZanLiveSafeArrayCount()) << "a test left arrays allocated";
   }
 #endif
   void TearDown() override { EXPECT_HR(S_OK, DllCanUnloadNowOfLibrary()) << "a test left an object or lock alive"; }
@@ -38,6 +39,7 @@ class ModuleTest : public testing::Test {
 #if defined(ZAN_PLATFORM_POSIX)
  private:
   LONG liveBstrs_;
+  LONG liveArrays_;
 #endif
 };
 

@@ -22,6 +22,8 @@ void WINAPI ZanRegistryReset();
 // The BSTRs allocated and not yet freed in the process: tests compare it
 // before and after, so that a string a test path forgets shows.
 LONG WINAPI ZanLiveBstrCount();
+// The same for SAFEARRAYs (the arrays Keys and Items hand out).
+LONG WINAPI ZanLiveSafeArrayCount();
 
 // Fault injection, for tests. Allocations: the n-th allocation from now
 // (0: the next) fails, counting BSTRs, SAFEARRAYs, task memory and every
