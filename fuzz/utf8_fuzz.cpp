@@ -1,6 +1,8 @@
-// The UTF-8 codec on arbitrary bytes: decoding never overruns, and the
-// units before the first NUL re-encode to bytes that decode to them again
-// (an overlong form of NUL decodes to a NUL inside the text).
+// The UTF-8 codec on arbitrary bytes: decoding never overruns, the units
+// before the first NUL re-encode to bytes that decode to them again (an
+// overlong form of NUL decodes to a NUL inside the text), and the bounded
+// forms need what they write and write nothing into too small a buffer.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -21,5 +23,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (k < 0 || WcsLen(again.get()) != text ||
       std::memcmp(units.get(), again.get(), text * sizeof(WCHAR)) != 0)
     __builtin_trap();
+  // The bounded forms: the needed count is the written count, and one unit
+  // (or byte) less writes nothing at all.
+  const int needed = Utf8ToWide(bytes.c_str(), nullptr, 0);
+  std::unique_ptr<WCHAR[]> exact(new WCHAR[static_cast<size_t>(needed) + 1]);
+  if (needed != n || Utf8ToWide(bytes.c_str(), exact.get(), needed) != needed) __builtin_trap();
+  std::fill(exact.get(), exact.get() + needed, WCHAR(0x5A5A));
+  if (Utf8ToWide(bytes.c_str(), exact.get(), needed - 1) != 0) __builtin_trap();
+  for (int i = 0; i < needed; ++i)
+    if (exact[i] != 0x5A5A) __builtin_trap();
+  const int bytesNeeded = WideToUtf8(units.get(), nullptr, 0);
+  std::unique_ptr<char[]> narrow(new char[static_cast<size_t>(bytesNeeded)]);
+  if (bytesNeeded != m || WideToUtf8(units.get(), narrow.get(), bytesNeeded) != bytesNeeded) __builtin_trap();
+  std::fill(narrow.get(), narrow.get() + bytesNeeded, '\x5A');
+  if (WideToUtf8(units.get(), narrow.get(), bytesNeeded - 1) != 0) __builtin_trap();
+  for (int i = 0; i < bytesNeeded; ++i)
+    if (narrow[i] != '\x5A') __builtin_trap();
   return 0;
 }
