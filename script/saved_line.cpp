@@ -1,5 +1,6 @@
 #include "saved_line.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/unique_bstr.h"
@@ -93,7 +94,9 @@ void AppendPair(const VARIANT* key, const VARIANT* item, BSTR sourceKey, bool* m
 // only) gets an empty marker of its own at the end: the reader then takes
 // what precedes that, the whole text.
 HRESULT KeepTextWhole(bool marked, WString* out) {
-  if (!marked && SplitSavedLine(out->c_str()).info) out->append(kLineInfoMarker);
+  // Most texts hold no at sign at all: one quick pass rules them out.
+  if (marked || std::find(out->begin(), out->end(), OLECHAR('@')) == out->end()) return S_OK;
+  if (SplitSavedLine(out->c_str()).info) out->append(kLineInfoMarker);
   return S_OK;
 }
 

@@ -12,23 +12,35 @@
 namespace {
 
 // The user locale's collation as the Windows runtime applies it: CLDR
-// order, with printable ASCII, Latin-1 and Latin Extended-A in the
-// runtime's own order (its primary, diacritic and case weights, generated
-// from its sorting table), and the ligatures equal to the letters they
-// stand for.
+// order, with the BMP's symbols, digits and Latin letters in the runtime's
+// own order (its primary, diacritic and case weights, generated from its
+// sorting table), and the ligatures equal to the letters they stand for.
 constexpr char16_t kRuntimeRules[] =
 #include "collation_rules.inc"
     u" & ae = \u00E6 & AE = \u00C6 & oe = \u0153 & OE = \u0152 & ss = \u00DF"
     u" & th = \u00FE & TH = \u00DE & ij = \u0133 & IJ = \u0132";
 
-UCollator* Collator() {
-  // Created once; ICU collators are safe for concurrent comparisons.
-  static UCollator* collator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    UParseError parseError;
-    UCollator* c = ucol_openRules(kRuntimeRules, -1, UCOL_DEFAULT, UCOL_TERTIARY, &parseError, &status);
-    return U_SUCCESS(status) ? c : nullptr;
-  }();
+// The same order for text that is ASCII only, from a tailoring of ASCII's
+// symbols alone: that keeps ICU's fast path for Latin text, about five
+// times as fast as the full tailoring, which is also built only on demand.
+constexpr char16_t kAsciiRules[] =
+#include "collation_ascii_rules.inc"
+    ;
+
+UCollator* Open(const char16_t* rules) {
+  UErrorCode status = U_ZERO_ERROR;
+  UParseError parseError;
+  UCollator* c = ucol_openRules(rules, -1, UCOL_DEFAULT, UCOL_TERTIARY, &parseError, &status);
+  return U_SUCCESS(status) ? c : nullptr;
+}
+
+// Created once each; ICU collators are safe for concurrent comparisons.
+UCollator* Collator(bool ascii) {
+  if (ascii) {
+    static UCollator* const collator = Open(kAsciiRules);
+    return collator;
+  }
+  static UCollator* const collator = Open(kRuntimeRules);
   return collator;
 }
 
@@ -53,10 +65,22 @@ struct Special {
   int weight;
 };
 
-bool HasSpecial(const OLECHAR* s, int32_t n) {
-  for (int32_t i = 0; i < n; ++i)
-    if (SpecialWeight(s[i])) return true;
-  return false;
+// What the comparison needs to know of a text before it starts: whether it
+// holds a word-sort mark, and whether it is ASCII only. One pass.
+struct Shape {
+  bool special = false;
+  bool ascii = true;
+};
+
+Shape ShapeOf(const OLECHAR* s, int32_t n) {
+  Shape shape;
+  OLECHAR any = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    any |= s[i];
+    if (s[i] == 0x0027 || s[i] == 0x002D || (s[i] >= 0x2013 && SpecialWeight(s[i]))) shape.special = true;
+  }
+  shape.ascii = any < 0x80;
+  return shape;
 }
 
 void Split(const OLECHAR* s, int32_t n, std::vector<OLECHAR>* rest, std::vector<Special>* specials) {
@@ -78,8 +102,8 @@ HRESULT CompareSpecials(const std::vector<Special>& a, const std::vector<Special
 }
 
 
-HRESULT Collate(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb, ULONG flags) {
-  UCollator* collator = Collator();
+HRESULT Collate(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb, bool ascii, ULONG flags) {
+  UCollator* collator = Collator(ascii);
   if (!collator) return E_OUTOFMEMORY;
   UCollationResult r;
   if (flags & NORM_IGNORECASE) {
@@ -97,13 +121,15 @@ HRESULT Collate(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb, ULON
 }
 
 HRESULT CompareUnits(const OLECHAR* a, int32_t la, const OLECHAR* b, int32_t lb, ULONG flags) {
-  if (!HasSpecial(a, la) && !HasSpecial(b, lb)) return Collate(a, la, b, lb, flags);
+  const Shape sa = ShapeOf(a, la), sb = ShapeOf(b, lb);
+  const bool ascii = sa.ascii && sb.ascii;
+  if (!sa.special && !sb.special) return Collate(a, la, b, lb, ascii, flags);
   std::vector<OLECHAR> restA, restB;
   std::vector<Special> specialsA, specialsB;
   Split(a, la, &restA, &specialsA);
   Split(b, lb, &restB, &specialsB);
   HRESULT r = Collate(restA.data(), static_cast<int32_t>(restA.size()), restB.data(),
-                      static_cast<int32_t>(restB.size()), flags);
+                      static_cast<int32_t>(restB.size()), ascii, flags);
   return r != VARCMP_EQ ? r : CompareSpecials(specialsA, specialsB);
 }
 

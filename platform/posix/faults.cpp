@@ -21,7 +21,7 @@ std::atomic<bool> g_allocationFired{false};
 std::mutex g_fileLock;
 ZanFileFault g_fileFault = ZAN_FAULT_NONE;
 long long g_faultOffset = 0;
-bool g_fileFired = false;
+std::atomic<bool> g_fileFired{false};
 
 // A file opened under a fault: the real stream, unbuffered, behind a
 // cookie stream that fails at the armed step.
@@ -33,8 +33,7 @@ struct FaultyFile {
 };
 std::map<FILE*, FaultyFile*> g_faulty;
 
-// Called with g_fileLock held, or from a stream's own calls, which run
-// outside it.
+// Called with g_fileLock held, or from a stream's own calls outside it.
 void Fired() { g_fileFired = true; }
 
 ssize_t Read(void* cookie, char* buffer, size_t size) {
@@ -181,9 +180,6 @@ void WINAPI ZanInjectFileFault(ZanFileFault fault, LONGLONG offset) {
   g_fileFired = false;
 }
 
-BOOL WINAPI ZanFileFaultFired() {
-  std::lock_guard<std::mutex> hold(g_fileLock);
-  return g_fileFired;
-}
+BOOL WINAPI ZanFileFaultFired() { return g_fileFired.load(); }
 
 }  // extern "C"
