@@ -194,10 +194,13 @@ class Session {
       case 8: {  // ReplaceScriptStr in one line or all
         WString from = in_->Chars(2, false), to = in_->Chars(3, false);
         if (from.empty()) from = u"a";
-        // Repeated replacements grow texts exponentially; that measures
-        // nothing but the machine.
+        // Repeated replacements grow texts exponentially, and one over all
+        // lines meets a shared line once per reference; that measures
+        // nothing but the machine. So texts stay small, and only a
+        // replacement in one line may lengthen them.
         if (TextLength() > 4096) break;
         LONG at = in_->In(-1, m_.size() - 1);
+        if (at == -1 && to.size() > from.size()) to.resize(from.size());
         Check(script_->ReplaceScriptStr(B(from).get(), B(to).get(), at) == S_OK);
         for (LONG i = 0; i < m_.size(); ++i) {
           if (at == -1 || at == i) *m_.lines[static_cast<size_t>(i)] = Replaced(*m_.lines[static_cast<size_t>(i)], from, to);
