@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test of both targets: Linux, Linux under
 # AddressSanitizer/UndefinedBehaviorSanitizer, the libFuzzer targets for a
-# bounded time each (ZAN_FUZZ_SECONDS, 30 by default), and the PE32 build
+# bounded time each (ZAN_FUZZ_SECONDS, 30 by default; ZAN_FUZZ_SEED, 1 by
+# default, 0 for a random one), and the PE32 build
 # under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,7 +37,7 @@ presets=("${@:-linux linux-asan fuzz windows}")
 for preset in ${presets[*]}; do
   echo "=== ${preset}"
   if [ "${preset}" = fuzz ]; then
-    cmake --preset fuzz -DZAN_FUZZ_SECONDS="${ZAN_FUZZ_SECONDS:-30}" >/dev/null
+    cmake --preset fuzz -DZAN_FUZZ_SECONDS="${ZAN_FUZZ_SECONDS:-30}" -DZAN_FUZZ_SEED="${ZAN_FUZZ_SEED:-1}" >/dev/null
   else
     cmake --preset "${preset}" >/dev/null
   fi
