@@ -93,11 +93,10 @@ void AppendPair(const VARIANT* key, const VARIANT* item, BSTR sourceKey, bool* m
 // marker of its own (" @@ " followed by a pair separator, or by blanks
 // only) gets an empty marker of its own at the end: the reader then takes
 // what precedes that, the whole text.
-HRESULT KeepTextWhole(bool marked, WString* out) {
+void KeepTextWhole(bool marked, WString* out) {
   // Most texts hold no at sign at all: one quick pass rules them out.
-  if (marked || std::find(out->begin(), out->end(), OLECHAR('@')) == out->end()) return S_OK;
+  if (marked || std::find(out->begin(), out->end(), OLECHAR('@')) == out->end()) return;
   if (SplitSavedLine(out->c_str()).info) out->append(kLineInfoMarker);
-  return S_OK;
 }
 
 }  // namespace
@@ -118,7 +117,8 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
       ours->EntryAt(i, &key, &item);
       AppendPair(key, item, V_BSTR(sourceKey.get()), &marked, out);
     }
-    return KeepTextWhole(marked, out);
+    KeepTextWhole(marked, out);
+    return S_OK;
   }
   zan::UniqueBstr value;
   HRESULT hr = LineValueText(line, sourceKey.get(), &value);
@@ -126,7 +126,10 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
   if (value.get()) out->append(value.get(), value.length());
   // A line that holds its text alone, the common case, has nothing more.
   LONG count = 0;
-  if (SUCCEEDED(line->get_Count(&count)) && count <= (hr == S_OK ? 1 : 0)) return KeepTextWhole(false, out);
+  if (SUCCEEDED(line->get_Count(&count)) && count <= (hr == S_OK ? 1 : 0)) {
+    KeepTextWhole(false, out);
+    return S_OK;
+  }
   DictionaryArrays arrays;
   hr = arrays.Read(line);
   if (FAILED(hr)) return hr;
@@ -136,7 +139,8 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
     if (FAILED(hr)) return hr;
     AppendPair(key.get(), item.get(), V_BSTR(sourceKey.get()), &marked, out);
   }
-  return KeepTextWhole(marked, out);
+  KeepTextWhole(marked, out);
+  return S_OK;
 }
 
 void TrimTrailingBlanks(const OLECHAR* begin, const OLECHAR** end) {

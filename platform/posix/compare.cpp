@@ -77,7 +77,7 @@ Shape ShapeOf(const OLECHAR* s, int32_t n) {
   OLECHAR any = 0;
   for (int32_t i = 0; i < n; ++i) {
     any |= s[i];
-    if (s[i] == 0x0027 || s[i] == 0x002D || (s[i] >= 0x2013 && SpecialWeight(s[i]))) shape.special = true;
+    if (SpecialWeight(s[i])) shape.special = true;
   }
   shape.ascii = any < 0x80;
   return shape;

@@ -33,23 +33,6 @@ std::map<HMODULE, int>& LoadCounts() {
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
 
-// Where a bare name is found first; the loader's own search otherwise.
-std::string Locate(const std::string& name) {
-  if (name.find('/') != std::string::npos) return name;
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  Dl_info platform{};
-  const std::string folders[] = {
-      n > 0 ? FolderOf(std::string(self, static_cast<size_t>(n))) : std::string(),
-      dladdr(reinterpret_cast<void*>(&LoadLibraryExW), &platform) && platform.dli_fname
-          ? FolderOf(platform.dli_fname)
-          : std::string()};
-  for (const std::string& folder : folders) {
-    if (!folder.empty() && access((folder + name).c_str(), F_OK) == 0) return folder + name;
-  }
-  return name;
-}
-
 std::string PathOf(HMODULE module) {
   struct link_map* map = nullptr;
   if (module && dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name)
@@ -57,6 +40,21 @@ std::string PathOf(HMODULE module) {
   char buf[4096];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
   return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+// Where a bare name is found first; the loader's own search otherwise.
+std::string Locate(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  Dl_info platform{};
+  const std::string folders[] = {
+      FolderOf(PathOf(nullptr)),
+      dladdr(reinterpret_cast<void*>(&LoadLibraryExW), &platform) && platform.dli_fname
+          ? FolderOf(platform.dli_fname)
+          : std::string()};
+  for (const std::string& folder : folders) {
+    if (!folder.empty() && access((folder + name).c_str(), F_OK) == 0) return folder + name;
+  }
+  return name;
 }
 
 }  // namespace

@@ -91,11 +91,6 @@ enum Text { kLines, kKey, kValue, kOld, kNew, kSource, kComments };
 
 using Scenario = std::function<HRESULT(World&)>;
 
-template <class I>
-HRESULT As(IUnknown* object, ComPtr<I>* out) {
-  return object->QueryInterface(IidOf<I>(), out->put_void());
-}
-
 // Creation as a host does it, with no test expectation inside the armed
 // window (a failure there is the point).
 template <class I>
@@ -123,7 +118,7 @@ class FaultInjectionTest : public ModuleTest {
     w.saved = w.folder.WidePath("saved.script");
     w.target = w.folder.WidePath("target.script");
     ComPtr<IPersistFile> file;
-    ASSERT_HR(S_OK, As(w.script.get(), &file));
+    ASSERT_HR(S_OK, w.script.As(IidOf<IPersistFile>(), &file));
     ASSERT_HR(S_OK, file->Save(w.saved.c_str(), TRUE));
   }
 
@@ -141,12 +136,12 @@ class FaultInjectionTest : public ModuleTest {
     std::string text = Narrow(joined.get());
     EXPECT_EQ(size, std::count(text.begin(), text.end(), '\n')) << where;
     ComPtr<IPersistFile> file;
-    ASSERT_HR(S_OK, As(w.script.get(), &file));
+    ASSERT_HR(S_OK, w.script.As(IidOf<IPersistFile>(), &file));
     ASSERT_HR(S_OK, file->Save(w.target.c_str(), TRUE)) << where;
     ComPtr<IScript4> loaded;
     ComPtr<IPersistFile> loader;
     ASSERT_HR(S_OK, Create(CLSID_Script, &loaded));
-    ASSERT_HR(S_OK, As(loaded.get(), &loader));
+    ASSERT_HR(S_OK, loaded.As(IidOf<IPersistFile>(), &loader));
     ASSERT_HR(S_OK, loader->Load(w.target.c_str(), STGM_READ)) << where;
     ASSERT_HR(S_OK, loaded->get_ConcatScriptLinesWithComments(again.put())) << where;
     // A last line with nothing in it is no line of the saved file.
@@ -224,13 +219,13 @@ TEST_F(FaultInjectionTest, EveryAllocationOfEveryOperationFailsCleanly) {
       {"Load",
        [](World& w) {
          ComPtr<IPersistFile> file;
-         HRESULT hr = As(w.script.get(), &file);
+         HRESULT hr = w.script.As(IidOf<IPersistFile>(), &file);
          return SUCCEEDED(hr) ? file->Load(w.saved.c_str(), STGM_READ) : hr;
        }},
       {"Save",
        [](World& w) {
          ComPtr<IPersistFile> file;
-         HRESULT hr = As(w.script.get(), &file);
+         HRESULT hr = w.script.As(IidOf<IPersistFile>(), &file);
          return SUCCEEDED(hr) ? file->Save(w.target.c_str(), TRUE) : hr;
        }},
       {"Advise, notify, Unadvise",
@@ -239,11 +234,11 @@ TEST_F(FaultInjectionTest, EveryAllocationOfEveryOperationFailsCleanly) {
          ComPtr<IConnectionPoint> point;
          ComPtr<IScriptData> data;
          DWORD cookie = 0;
-         HRESULT hr = As(w.script.get(), &container);
+         HRESULT hr = w.script.As(IidOf<IConnectionPointContainer>(), &container);
          if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(IidOf<_IScriptDataEvents>(), point.put());
          if (SUCCEEDED(hr)) hr = point->Advise(&w.sink, &cookie);
          if (FAILED(hr)) return hr;
-         hr = As(w.script.get(), &data);
+         hr = w.script.As(IidOf<IScriptData>(), &data);
          if (SUCCEEDED(hr)) data->SetCurrentLine(1);
          ScriptUpdateInfo info = {1, 0, 1, 0, 2, 0};
          if (SUCCEEDED(hr)) data->ApplyUpdate(&info, nullptr);
@@ -254,7 +249,7 @@ TEST_F(FaultInjectionTest, EveryAllocationOfEveryOperationFailsCleanly) {
        [](World& w) {
          ComPtr<IScriptData> data;
          ComPtr<IScript> copy;
-         HRESULT hr = As(w.script.get(), &data);
+         HRESULT hr = w.script.As(IidOf<IScriptData>(), &data);
          return SUCCEEDED(hr) ? data->CreateCopy(nullptr, copy.put()) : hr;
        }},
       {"Keys, Items and Clone of a line",
@@ -268,7 +263,7 @@ TEST_F(FaultInjectionTest, EveryAllocationOfEveryOperationFailsCleanly) {
          if (SUCCEEDED(hr)) hr = line.As(Scripting::IID_IDictionary, &dictionary);
          if (SUCCEEDED(hr)) hr = dictionary->Keys(keys.get());
          if (SUCCEEDED(hr)) hr = dictionary->Items(items.get());
-         if (SUCCEEDED(hr)) hr = As(line.get(), &cloneable);
+         if (SUCCEEDED(hr)) hr = line.As(IidOf<IKBCloneable>(), &cloneable);
          return SUCCEEDED(hr) ? cloneable->Clone(clone.put()) : hr;
        }},
       {"ScriptLoad",
@@ -277,7 +272,7 @@ TEST_F(FaultInjectionTest, EveryAllocationOfEveryOperationFailsCleanly) {
          ComPtr<IPersistFile> file;
          UniqueBstr text;
          HRESULT hr = New(CLSID_ScriptLoad, &loader);
-         if (SUCCEEDED(hr)) hr = As(loader.get(), &file);
+         if (SUCCEEDED(hr)) hr = loader.As(IidOf<IPersistFile>(), &file);
          if (SUCCEEDED(hr)) hr = file->Load(w.saved.c_str(), STGM_READ);
          return SUCCEEDED(hr) ? loader->get_ConcatScriptLines(text.put()) : hr;
        }},
@@ -327,7 +322,7 @@ TEST_F(FaultInjectionTest, EveryStepOfASaveFailsWithTheOldFileIntact) {
   Build(w);
   ASSERT_HR(S_OK, w.script->AppendScriptLine(w.S(kLines)));
   ComPtr<IPersistFile> file;
-  ASSERT_HR(S_OK, As(w.script.get(), &file));
+  ASSERT_HR(S_OK, w.script.As(IidOf<IPersistFile>(), &file));
   const std::string old = w.folder.Read("saved.script");
   int cases = 0;
   for (LONG encoding : {0, 1, 2}) {
@@ -367,7 +362,7 @@ TEST_F(FaultInjectionTest, AReadErrorEndsALoadCleanly) {
   World w;
   Build(w);
   ComPtr<IPersistFile> file;
-  ASSERT_HR(S_OK, As(w.script.get(), &file));
+  ASSERT_HR(S_OK, w.script.As(IidOf<IPersistFile>(), &file));
   const std::vector<std::string> all = LineTexts(w.script.get());
   int cases = 0;
   for (LONG encoding : {1, 2}) {  // ANSI cannot hold the sample's text
@@ -379,7 +374,7 @@ TEST_F(FaultInjectionTest, AReadErrorEndsALoadCleanly) {
       ComPtr<IScript4> loaded;
       ComPtr<IPersistFile> loader;
       ASSERT_HR(S_OK, Create(CLSID_Script, &loaded));
-      ASSERT_HR(S_OK, As(loaded.get(), &loader));
+      ASSERT_HR(S_OK, loaded.As(IidOf<IPersistFile>(), &loader));
       ZanInjectFileFault(ZAN_FAULT_READ_ERROR, at);
       const HRESULT hr = loader->Load(w.saved.c_str(), STGM_READ);
       const bool fired = ZanFileFaultFired();
@@ -394,7 +389,7 @@ TEST_F(FaultInjectionTest, AReadErrorEndsALoadCleanly) {
       ComPtr<IPersistFile> lightFile;
       UniqueBstr text;
       ASSERT_HR(S_OK, Create(CLSID_ScriptLoad, &light));
-      ASSERT_HR(S_OK, As(light.get(), &lightFile));
+      ASSERT_HR(S_OK, light.As(IidOf<IPersistFile>(), &lightFile));
       ZanInjectFileFault(ZAN_FAULT_READ_ERROR, at);
       const HRESULT lightHr = lightFile->Load(w.saved.c_str(), STGM_READ);
       ZanInjectFileFault(ZAN_FAULT_NONE, 0);
