@@ -20,7 +20,7 @@ class EntryList {
   EntryList() noexcept = default;
   EntryList(const EntryList&) = delete;
   EntryList& operator=(const EntryList&) = delete;
-  ~EntryList() { clear(); FreeHeap(); }
+  ~EntryList() { erase(begin(), end()); FreeHeap(); }
 
   DictionaryEntry* begin() noexcept { return data_; }
   DictionaryEntry* end() noexcept { return data_ + size_; }
@@ -41,14 +41,22 @@ class EntryList {
     return data_ + at;
   }
 
-  void erase(DictionaryEntry* first, DictionaryEntry* last) noexcept {
-    DictionaryEntry* out = first;
-    for (DictionaryEntry* in = last; in != end(); ++in) *out++ = std::move(*in);
-    for (DictionaryEntry* gone = out; gone != end(); ++gone) gone->~DictionaryEntry();
-    size_ = static_cast<uint32_t>(out - data_);
+  // Moves the entries [first, last) into doomed, an empty list, and closes
+  // the gap. The values are released only when doomed goes, after this list
+  // is whole again: a value that calls back while it is released finds
+  // consistent entries. Throws std::bad_alloc, before anything changes, when
+  // doomed needs a block for more than one entry.
+  void Take(DictionaryEntry* first, DictionaryEntry* last, EntryList* doomed) {
+    uint32_t count = static_cast<uint32_t>(last - first);
+    if (count == size_) {
+      MoveTo(doomed);
+      return;
+    }
+    doomed->Reserve(count);
+    for (DictionaryEntry* in = first; in != last; ++in)
+      new (doomed->data_ + doomed->size_++) DictionaryEntry(std::move(*in));
+    erase(first, last);  // only emptied entries: nothing is released
   }
-
-  void clear() noexcept { erase(begin(), end()); }
 
   // Hands every entry to a new, empty list without allocating, so that
   // they can be destroyed while this list is already empty.
@@ -67,8 +75,17 @@ class EntryList {
   }
 
  private:
-  void Grow() {
-    uint32_t capacity = capacity_ * 2;
+  void erase(DictionaryEntry* first, DictionaryEntry* last) noexcept {
+    DictionaryEntry* out = first;
+    for (DictionaryEntry* in = last; in != end(); ++in) *out++ = std::move(*in);
+    for (DictionaryEntry* gone = out; gone != end(); ++gone) gone->~DictionaryEntry();
+    size_ = static_cast<uint32_t>(out - data_);
+  }
+  void Reserve(uint32_t capacity) {
+    if (capacity > capacity_) Resize(capacity);
+  }
+  void Grow() { Resize(capacity_ * 2); }
+  void Resize(uint32_t capacity) {
     auto* fresh = static_cast<DictionaryEntry*>(::operator new(sizeof(DictionaryEntry) * capacity));
     for (uint32_t i = 0; i < size_; ++i) {
       new (fresh + i) DictionaryEntry(std::move(data_[i]));

@@ -28,9 +28,10 @@ bool Less(const VARIANT* a, const VARIANT* b) {
 
 }  // namespace
 
+// Wherever values go (FinalRelease, Store, Remove, RemoveAll), they are taken
+// out of the list first and released after it is whole again: a value that
+// calls back while it is released finds consistent entries.
 void CZanDictionaryImpl::FinalRelease() noexcept {
-  // Emptied before the entries go, so a value that calls back while it is
-  // released finds an empty dictionary rather than a list being torn down.
   EntryList doomed;
   entries_.MoveTo(&doomed);
 }
@@ -76,10 +77,13 @@ HRESULT CZanDictionaryImpl::Store(const VARIANT* key, VARIANT* value, bool repla
     if (FAILED(hr)) return hr;
   }
   if (found) {
+    // The old value goes only after the entry holds the new one: its
+    // release may call back into this dictionary.
+    UniqueVariant old = std::move(at->value);
     at->value = std::move(copy);
-  } else {
-    entries_.insert(at, DictionaryEntry{SharedKey::Intern(V_BSTR(key), SysStringLen(V_BSTR(key))), std::move(copy)});
+    return S_OK;
   }
+  entries_.insert(at, DictionaryEntry{SharedKey::Intern(V_BSTR(key), SysStringLen(V_BSTR(key))), std::move(copy)});
   return S_OK;
 }
 
@@ -185,17 +189,23 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) noexcept {
     HRESULT order = VarCmp(key.get(), &probe, LOCALE_USER_DEFAULT, 0);
     if (order != VARCMP_LT && order != VARCMP_EQ && order != VARCMP_GT) return S_OK;
   }
-  // Every entry equal to the key under the collation goes.
+  // Every entry equal to the key under the collation goes, released once
+  // the list is whole again.
   bool found = false;
   DictionaryEntry* first = LowerBound(key.get(), &found);
   DictionaryEntry* last = first;
   while (last != entries_.end() && !Less(key.get(), last->key.get())) ++last;
-  entries_.erase(first, last);
-  return S_OK;
+  try {
+    EntryList doomed;
+    entries_.Take(first, last, &doomed);
+    return S_OK;
+  }
+  ZAN_CATCH_RETURN()
 }
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::RemoveAll() noexcept {
-  entries_.clear();
+  EntryList doomed;
+  entries_.MoveTo(&doomed);
   return S_OK;
 }
 

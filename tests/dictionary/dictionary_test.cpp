@@ -354,3 +354,86 @@ TEST_F(DictionaryTest, AKeyOutlivesEveryOtherDictionaryThatHeldIt) {
   EXPECT_EQ((Strings{"a", "shared key", "shared KEY"}), Texts(true));
   EXPECT_EQ((Strings{"3", "1", "4"}), Texts(false));
 }
+
+// A value whose release changes the dictionary that releases it: the entries
+// must be whole again before the value goes, whichever operation lets it go.
+TEST_F(DictionaryTest, AValueMayChangeItsDictionaryWhileItIsReleased) {
+  enum class Op { PutItem, AddOverIt, Remove, RemoveByNull, RemoveAll };
+  enum class Reaction { AddsKeys, RemovesKeys, Empties };
+  struct Case {
+    Op op;
+    Reaction reaction;
+    Strings keys;  // afterwards
+  };
+  Strings many;
+  for (int i = 0; i < 40; ++i) many.push_back("k" + std::to_string(10 + i));
+  auto with = [&many](Strings keys, std::initializer_list<std::string> tail) {
+    keys.insert(keys.end(), many.begin(), many.end());
+    keys.insert(keys.end(), tail);
+    return keys;
+  };
+  const Case cases[] = {
+      {Op::PutItem, Reaction::AddsKeys, with({"a", "b", "c"}, {"v"})},
+      {Op::PutItem, Reaction::RemovesKeys, {"b", "v"}},
+      {Op::PutItem, Reaction::Empties, {}},
+      {Op::AddOverIt, Reaction::AddsKeys, {"a", "b", "c", "v"}},  // nothing is released
+      {Op::Remove, Reaction::AddsKeys, with({"a", "b", "c"}, {})},
+      {Op::Remove, Reaction::RemovesKeys, {"b"}},
+      {Op::Remove, Reaction::Empties, {}},
+      {Op::RemoveByNull, Reaction::AddsKeys, many},
+      {Op::RemoveByNull, Reaction::RemovesKeys, {}},
+      {Op::RemoveAll, Reaction::AddsKeys, many},
+      {Op::RemoveAll, Reaction::RemovesKeys, {}},
+      {Op::RemoveAll, Reaction::Empties, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "operation " << static_cast<int>(c.op) << ", reaction "
+                                    << static_cast<int>(c.reaction));
+    ASSERT_HR(S_OK, dict_->RemoveAll());
+    for (const WCHAR* key : {OLESTR("a"), OLESTR("b"), OLESTR("c")}) ASSERT_HR(S_OK, Add(key, 1));
+    zantest::CallbackObject value;
+    UniqueVariant vKey = String(OLESTR("v")), v;
+    V_VT(v.get()) = VT_DISPATCH;
+    V_DISPATCH(v.get()) = &value;
+    value.AddRef();
+    ASSERT_HR(S_OK, dict_->Add(vKey.get(), v.get()));
+    v.Clear();
+    value.onRelease = [this, reaction = c.reaction] {
+      if (reaction == Reaction::AddsKeys) {
+        for (int i = 10; i < 50; ++i) {
+          const WCHAR key[] = {'k', static_cast<WCHAR>('0' + i / 10), static_cast<WCHAR>('0' + i % 10), 0};
+          EXPECT_HR(S_OK, Add(key, i));
+        }
+      } else if (reaction == Reaction::RemovesKeys) {
+        for (const WCHAR* key : {OLESTR("a"), OLESTR("c")}) {
+          UniqueVariant k = String(key);
+          EXPECT_HR(S_OK, dict_->Remove(k.get()));
+        }
+      } else {
+        EXPECT_HR(S_OK, dict_->RemoveAll());
+      }
+    };
+    UniqueVariant seven = Long(7), nullKey;
+    V_VT(nullKey.get()) = VT_NULL;
+    switch (c.op) {
+      case Op::PutItem: EXPECT_HR(S_OK, dict_->put_Item(vKey.get(), seven.get())); break;
+      case Op::AddOverIt: EXPECT_HR(5010, dict_->Add(vKey.get(), seven.get())); break;
+      case Op::Remove: EXPECT_HR(S_OK, dict_->Remove(vKey.get())); break;
+      case Op::RemoveByNull: EXPECT_HR(S_OK, dict_->Remove(nullKey.get())); break;
+      case Op::RemoveAll: EXPECT_HR(S_OK, dict_->RemoveAll()); break;
+    }
+    EXPECT_EQ(c.keys, Texts(true));
+    if (c.op == Op::PutItem && c.reaction != Reaction::Empties) {
+      UniqueVariant now;
+      ASSERT_HR(S_OK, dict_->get_Item(vKey.get(), now.get()));
+      EXPECT_EQ(VT_I4, V_VT(now.get()));  // the new value, not the released object
+    }
+    if (c.op == Op::AddOverIt) {
+      EXPECT_TRUE(value.onRelease);
+      value.onRelease = nullptr;
+      ASSERT_HR(S_OK, dict_->RemoveAll());
+    }
+    EXPECT_FALSE(value.onRelease) << "the value was not released";
+    EXPECT_REFS(&value, 1);
+  }
+}
