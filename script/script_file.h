@@ -1,7 +1,8 @@
 // Script files: the lines of a script written to a file in one of the
-// three encodings, and read back. A save writes a new file beside the
-// target and puts it in the target's place only once it is complete and on
-// the disk, so a failed save leaves the old file as it was.
+// three encodings, and read back. A save goes through the platform's file
+// save (WBeginSave), which keeps the file what it is (its links, owner,
+// group and permissions) and its old bytes until the new ones are on the
+// disk, so a failed save leaves the old file as it was.
 #pragma once
 
 #include "line_array.h"

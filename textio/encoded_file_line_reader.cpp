@@ -1,6 +1,7 @@
 #include "encoded_file_line_reader.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "line_reader_ansi.h"
 #include "line_reader_utf16.h"
@@ -43,6 +44,19 @@ bool CEncodedFile_LineReader::Open(const WCHAR* name, int mode, int encoding) {
   }
   reader_ = MakeReader(encoding_, file_);
   return mode == OM_WRITE ? Kept(reader_->WriteBOM()) : true;
+}
+
+bool CEncodedFile_LineReader::Attach(FILE* stream, int encoding) {
+  Close();
+  if (!stream || !IsFileEncoding(encoding)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return Kept(false);
+  }
+  file_ = stream;
+  owned_ = false;
+  encoding_ = encoding;
+  reader_ = MakeReader(encoding_, file_);
+  return Kept(reader_->WriteBOM());
 }
 
 bool CEncodedFile_LineReader::Kept(bool ok) {
@@ -100,6 +114,10 @@ bool CEncodedFile_LineReader::Flush() {
 bool CEncodedFile_LineReader::Close() {
   reader_.reset();
   if (!file_) return true;
+  if (!std::exchange(owned_, true)) {
+    file_ = nullptr;
+    return true;
+  }
   bool ok = std::fclose(file_) == 0 || FailWithErrno(errno);
   file_ = nullptr;
   return Kept(ok);

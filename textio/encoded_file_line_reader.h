@@ -24,6 +24,9 @@ class CEncodedFile_LineReader {
   // adds to the end in binary mode. A bad mode, or a bad encoding for
   // writing, returns false before any file is touched.
   bool Open(const WCHAR* name, int mode, int encoding);
+  // Writes to a stream that stays its owner's (a file save's), starting
+  // with the mark of encoding; Close leaves the stream open.
+  bool Attach(FILE* stream, int encoding);
   bool ReadLine(zan::UniqueBstr* out, bool strip);
   // ReadLine's line as its text up to the first NUL, into a reused string,
   // with the length ReadLine's BSTR would record (when recorded is given).
@@ -34,7 +37,8 @@ class CEncodedFile_LineReader {
   // Writes what is buffered through to the disk.
   bool Flush();
   // False when what was written could not all reach the file (a full disk
-  // often shows only here, when the stream's buffer is flushed).
+  // often shows only here, when the stream's buffer is flushed). An
+  // attached stream is only let go: its owner flushes and closes it.
   bool Close();
 
   int encoding() const { return encoding_; }
@@ -55,6 +59,7 @@ class CEncodedFile_LineReader {
   bool Kept(bool ok);
 
   FILE* file_ = nullptr;
+  bool owned_ = true;  // false for an attached stream
   DWORD lastError_ = ERROR_SUCCESS;
   int encoding_ = FE_UTF8;
   std::unique_ptr<CEncodedFile_LineReaderBase> reader_;

@@ -61,13 +61,15 @@ ssize_t Write(void* cookie, const char* buffer, size_t size) {
     // A full device takes what fits and then refuses; a failing one refuses the whole request.
     if (f->fault == ZAN_FAULT_WRITE_ERROR) allowed = 0;
   }
-  if (allowed < size) Fired();  // a cut write is the fault met, as much as a refused one
-  if (allowed == 0 && size > 0) {
-    errno = f->fault == ZAN_FAULT_DEVICE_FULL ? ENOSPC : EIO;
-    return -1;
-  }
-  size_t n = std::fwrite(buffer, 1, allowed, f->real);
+  size_t n = allowed ? std::fwrite(buffer, 1, allowed, f->real) : 0;
   f->position += static_cast<long long>(n);
+  if (allowed < size) {
+    // A cut write is the fault met, as much as a refused one. It answers
+    // what it wrote, as a file does: a -1 here would make glibc's fwrite
+    // report the whole request written.
+    Fired();
+    errno = f->fault == ZAN_FAULT_DEVICE_FULL ? ENOSPC : EIO;
+  }
   return static_cast<ssize_t>(n);
 }
 

@@ -314,9 +314,22 @@ std::vector<std::string> LineTexts(IScript* script) {
   return texts;
 }
 
+// The reason GetLastError gives after a save failed by fault: the fault's
+// own, never what cleaning up after it met.
+DWORD ReasonOf(ZanFileFault fault, bool inPlace) {
+  switch (fault) {
+    case ZAN_FAULT_OPEN:
+    case ZAN_FAULT_DEVICE_FULL: return ERROR_DISK_FULL;
+    case ZAN_FAULT_REPLACE: return inPlace ? ERROR_WRITE_FAULT : ERROR_NOT_SAME_DEVICE;
+    default: return ERROR_WRITE_FAULT;
+  }
+}
+
 // Every step of a save failed in turn, in each encoding: opening the new
 // file, each write (an I/O error, or a full device taking what fits), the
-// flush to the disk, the close and the replacement.
+// flush to the disk, the close and the replacement; for a file replaced by
+// a new one, and for a file with a second link, rewritten in place and
+// written back.
 TEST_F(FaultInjectionTest, EveryStepOfASaveFailsWithTheOldFileIntact) {
   World w;
   Build(w);
@@ -325,32 +338,41 @@ TEST_F(FaultInjectionTest, EveryStepOfASaveFailsWithTheOldFileIntact) {
   ASSERT_HR(S_OK, w.script.As(IidOf<IPersistFile>(), &file));
   const std::string old = w.folder.Read("saved.script");
   int cases = 0;
-  for (LONG encoding : {0, 1, 2}) {
-    ASSERT_HR(S_OK, w.script->put_SaveEncoding(encoding));
-    ASSERT_HR(S_OK, file->Save(w.target.c_str(), TRUE));
-    const LONGLONG size = static_cast<LONGLONG>(w.folder.Read("target.script").size());
-    std::filesystem::remove(w.folder.Path("target.script"));
-    std::vector<std::pair<ZanFileFault, LONGLONG>> faults = {
-        {ZAN_FAULT_OPEN, 0}, {ZAN_FAULT_SYNC, 0}, {ZAN_FAULT_CLOSE, 0}, {ZAN_FAULT_REPLACE, 0}};
-    for (LONGLONG at = 0; at < size; ++at) {
-      faults.emplace_back(ZAN_FAULT_DEVICE_FULL, at);
-      faults.emplace_back(ZAN_FAULT_WRITE_ERROR, at);
-    }
-    for (const auto& [fault, at] : faults) {
-      const std::string where = "encoding " + std::to_string(encoding) + ", fault " + std::to_string(fault) +
-                                " at byte " + std::to_string(at);
-      ASSERT_HR(S_OK, w.script->SetDirty(1));
-      ZanInjectFileFault(fault, at);
-      const HRESULT hr = file->Save(w.saved.c_str(), TRUE);
-      const bool fired = ZanFileFaultFired();
-      ZanInjectFileFault(ZAN_FAULT_NONE, 0);
-      EXPECT_TRUE(fired) << where;
-      EXPECT_HR(E_FAIL, hr) << where;
-      EXPECT_HR(S_OK, file->IsDirty()) << where << ": the edits are still unsaved";
-      EXPECT_EQ(old, w.folder.Read("saved.script")) << where;
-      EXPECT_EQ(std::vector<std::string>{"saved.script"}, FilesIn(w.folder)) << where;
-      ++cases;
-      if (HasFailure()) return;
+  for (bool inPlace : {false, true}) {
+    if (inPlace) std::filesystem::create_hard_link(w.folder.Path("saved.script"), w.folder.Path("link.script"));
+    const std::vector<std::string> names =
+        inPlace ? std::vector<std::string>{"link.script", "saved.script"} : std::vector<std::string>{"saved.script"};
+    for (LONG encoding : {0, 1, 2}) {
+      ASSERT_HR(S_OK, w.script->put_SaveEncoding(encoding));
+      ASSERT_HR(S_OK, file->Save(w.target.c_str(), TRUE));
+      const LONGLONG size = static_cast<LONGLONG>(w.folder.Read("target.script").size());
+      std::filesystem::remove(w.folder.Path("target.script"));
+      std::vector<std::pair<ZanFileFault, LONGLONG>> faults = {
+          {ZAN_FAULT_OPEN, 0}, {ZAN_FAULT_SYNC, 0}, {ZAN_FAULT_CLOSE, 0}, {ZAN_FAULT_REPLACE, 0}};
+      for (LONGLONG at = 0; at < size; ++at) {
+        faults.emplace_back(ZAN_FAULT_DEVICE_FULL, at);
+        faults.emplace_back(ZAN_FAULT_WRITE_ERROR, at);
+      }
+      for (const auto& [fault, at] : faults) {
+        const std::string where = std::string(inPlace ? "in place" : "replaced") + ", encoding " +
+                                  std::to_string(encoding) + ", fault " + std::to_string(fault) + " at byte " +
+                                  std::to_string(at);
+        ASSERT_HR(S_OK, w.script->SetDirty(1));
+        SetLastError(ERROR_SUCCESS);
+        ZanInjectFileFault(fault, at);
+        const HRESULT hr = file->Save(w.saved.c_str(), TRUE);
+        const DWORD reason = GetLastError();
+        const bool fired = ZanFileFaultFired();
+        ZanInjectFileFault(ZAN_FAULT_NONE, 0);
+        EXPECT_TRUE(fired) << where;
+        EXPECT_HR(E_FAIL, hr) << where;
+        EXPECT_EQ(ReasonOf(fault, inPlace), reason) << where;
+        EXPECT_HR(S_OK, file->IsDirty()) << where << ": the edits are still unsaved";
+        for (const std::string& name : names) EXPECT_EQ(old, w.folder.Read(name)) << where << ", " << name;
+        EXPECT_EQ(names, FilesIn(w.folder)) << where;
+        ++cases;
+        if (HasFailure()) return;
+      }
     }
   }
   std::printf("[ FAULTS ] %d save faults met\n", cases);

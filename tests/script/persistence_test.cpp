@@ -1,12 +1,19 @@
 #include <filesystem>
+#include <functional>
 
 #include "script_fixture.h"
+#include "support/counting_object.h"
 #include "support/temp_folder.h"
 #include "textio/file_encoding.h"
 
 #if defined(ZAN_PLATFORM_POSIX)
-#include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #endif
 
 using zan::ComPtr;
@@ -214,24 +221,6 @@ TEST_F(PersistenceTest, FailedSavesKeepTheOldFile) {
   EXPECT_EQ(2u, entries);  // keep.txt and folder: nothing left behind
 }
 
-TEST_F(PersistenceTest, ReadOnlyTargetIsRefused) {
-  folder_.Write("readonly.txt", "old bytes");
-  std::filesystem::permissions(folder_.Path("readonly.txt"), std::filesystem::perms::owner_read);
-  FILE* probe = nullptr;
-  WFOpen(&probe, folder_.WidePath("readonly.txt").c_str(), OLESTR("r+b"));
-  if (probe) {
-    std::fclose(probe);
-    std::filesystem::permissions(folder_.Path("readonly.txt"), std::filesystem::perms::owner_all);
-    GTEST_SKIP() << "this process may write read-only files (it runs as root)";
-  }
-  Append(OLESTR("new"));
-  SetLastError(ERROR_SUCCESS);
-  EXPECT_HR(E_FAIL, Save("readonly.txt", FE_UTF8));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-  std::filesystem::permissions(folder_.Path("readonly.txt"), std::filesystem::perms::owner_all);
-  EXPECT_EQ("old bytes", folder_.Read("readonly.txt"));
-}
-
 #if defined(ZAN_PLATFORM_POSIX)
 // A file size limit makes the writes fail part-way, as a full disk does.
 TEST_F(PersistenceTest, SaveThatFailsHalfWayKeepsTheOldFile) {
@@ -272,3 +261,213 @@ TEST_F(PersistenceTest, SaveThroughALinkReplacesItsFileAndKeepsPermissions) {
             std::filesystem::status(folder_.Path("real.txt")).permissions());
 }
 #endif
+
+// A save keeps the file it saves: its name, its links, its owner, group,
+// permissions and attributes, whichever way the new bytes get there.
+
+namespace {
+
+// A line that is no dictionary and calls back when the save asks it for
+// one: the moment the new bytes are being written.
+class SaveObserver : public zantest::CountingObject {
+ public:
+  std::function<void()> onSave;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) noexcept override {
+    if (IsEqualGUID(iid, Scripting::IID_IDictionary) && onSave) std::exchange(onSave, nullptr)();
+    return CountingObject::QueryInterface(iid, ppv);
+  }
+};
+
+size_t EntriesIn(const std::filesystem::path& folder) {
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) ++entries, (void)entry;
+  return entries;
+}
+
+}  // namespace
+
+#if defined(ZAN_PLATFORM_POSIX)
+
+namespace {
+
+// Saves that must meet a user's permissions run as an ordinary user: when
+// the suite runs as root (as in CI), a child process that has dropped to
+// nobody, with kTeam as its one further group; otherwise the suite's own
+// user in this process.
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kTeam = 65533;       // a group nobody belongs to here
+constexpr uid_t kColleague = 65533;  // another member of kTeam
+
+struct UserSave {
+  HRESULT hr;
+  DWORD reason;  // GetLastError after the save
+  bool dirty;    // the script's flag afterwards
+};
+
+bool AsRoot() { return geteuid() == 0; }
+uid_t User() { return AsRoot() ? kNobody : geteuid(); }
+gid_t UserGroup() { return AsRoot() ? static_cast<gid_t>(kNobody) : getegid(); }
+
+void Own(const std::filesystem::path& path, uid_t uid, gid_t gid, mode_t mode) {
+  ASSERT_EQ(0, lchown(path.c_str(), uid, gid)) << path;
+  ASSERT_EQ(0, chmod(path.c_str(), mode)) << path;
+}
+
+struct stat StatOf(const std::filesystem::path& path) {
+  struct stat st = {};
+  EXPECT_EQ(0, stat(path.c_str(), &st)) << path;
+  return st;
+}
+
+class UserSaveTest : public PersistenceTest {
+ protected:
+  UserSave SaveAsUser(const std::string& name) {
+    if (!AsRoot()) {
+      const HRESULT hr = Save(name, FE_ANSI);
+      const DWORD reason = GetLastError();
+      return {hr, reason, Dirty()};
+    }
+    int pipe_[2];
+    EXPECT_EQ(0, pipe(pipe_));
+    const pid_t child = fork();
+    if (child == 0) {
+      close(pipe_[0]);
+      UserSave result{E_UNEXPECTED, ERROR_SUCCESS, true};
+      const gid_t groups[] = {kTeam};
+      if (setgroups(1, groups) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0) {
+        result.hr = Save(name, FE_ANSI);
+        result.reason = GetLastError();
+        result.dirty = Dirty();
+      }
+      const ssize_t ignored = write(pipe_[1], &result, sizeof result);
+      (void)ignored;
+      _exit(0);
+    }
+    close(pipe_[1]);
+    UserSave result{E_UNEXPECTED, ERROR_SUCCESS, true};
+    EXPECT_EQ(static_cast<ssize_t>(sizeof result), read(pipe_[0], &result, sizeof result)) << "the child died";
+    close(pipe_[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return result;
+  }
+};
+
+}  // namespace
+
+TEST_F(UserSaveTest, ReadOnlyTargetIsRefused) {
+  folder_.Write("readonly.txt", "old bytes");
+  Own(folder_.Path(""), User(), UserGroup(), 0755);
+  Own(folder_.Path("readonly.txt"), User(), UserGroup(), 0444);
+  Append(OLESTR("new"));
+  const UserSave saved = SaveAsUser("readonly.txt");
+  EXPECT_HR(E_FAIL, saved.hr);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), saved.reason);
+  EXPECT_TRUE(saved.dirty);
+  EXPECT_EQ("old bytes", folder_.Read("readonly.txt"));
+  EXPECT_EQ(1u, EntriesIn(folder_.Path("")));
+}
+
+// A writable file in a folder that takes no new files is rewritten where it
+// stands; a new file there is refused, and the reason is the folder's.
+TEST_F(UserSaveTest, AFolderThatTakesNoNewFilesStillHasItsFilesSaved) {
+  folder_.Write("kept.txt", "old bytes, longer than the new ones");
+  Own(folder_.Path("kept.txt"), User(), UserGroup(), 0640);
+  Own(folder_.Path(""), User(), UserGroup(), 0555);
+  const ino_t inode = StatOf(folder_.Path("kept.txt")).st_ino;
+  Append(OLESTR("new"));
+  const UserSave saved = SaveAsUser("kept.txt");
+  const UserSave created = SaveAsUser("created.txt");
+  Own(folder_.Path(""), User(), UserGroup(), 0755);
+  EXPECT_HR(S_OK, saved.hr);
+  EXPECT_FALSE(saved.dirty);
+  EXPECT_EQ("new", folder_.Read("kept.txt"));
+  const struct stat after = StatOf(folder_.Path("kept.txt"));
+  EXPECT_EQ(inode, after.st_ino);
+  EXPECT_EQ(0640u, after.st_mode & 07777);
+  EXPECT_HR(E_FAIL, created.hr);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), created.reason) << "the folder's refusal, not the cleanup's";
+  EXPECT_EQ(1u, EntriesIn(folder_.Path("")));
+}
+
+// In a team folder, a member who saves a colleague's file leaves it the
+// colleague's, in the team's group, with its permissions.
+TEST_F(UserSaveTest, AGroupMembersSaveKeepsTheOwnerAndGroup) {
+  if (!AsRoot()) GTEST_SKIP() << "a colleague's file needs root to make";
+  folder_.Write("shared.txt", "old");
+  Own(folder_.Path(""), kColleague, kTeam, 0775);
+  Own(folder_.Path("shared.txt"), kColleague, kTeam, 0660);
+  Append(OLESTR("new\nlines"));
+  const UserSave saved = SaveAsUser("shared.txt");
+  EXPECT_HR(S_OK, saved.hr);
+  EXPECT_EQ("new\r\nlines", folder_.Read("shared.txt"));
+  const struct stat after = StatOf(folder_.Path("shared.txt"));
+  EXPECT_EQ(kColleague, after.st_uid);
+  EXPECT_EQ(kTeam, after.st_gid);
+  EXPECT_EQ(0660u, after.st_mode & 07777);
+  EXPECT_EQ(1u, EntriesIn(folder_.Path("")));
+}
+
+TEST_F(PersistenceTest, HardLinksKeepSharingTheSavedBytes) {
+  folder_.Write("one.txt", "old bytes");
+  std::filesystem::create_hard_link(folder_.Path("one.txt"), folder_.Path("two.txt"));
+  Append(OLESTR("new"));
+  ASSERT_HR(S_OK, Save("two.txt", FE_ANSI));
+  EXPECT_EQ("new", folder_.Read("one.txt"));
+  EXPECT_EQ(2u, std::filesystem::hard_link_count(folder_.Path("two.txt")));
+  EXPECT_EQ(2u, EntriesIn(folder_.Path("")));
+}
+
+TEST_F(PersistenceTest, ADanglingLinkGetsItsFileCreated) {
+  std::filesystem::create_symlink("later.txt", folder_.Path("link.txt"));
+  Append(OLESTR("new"));
+  ASSERT_HR(S_OK, Save("link.txt", FE_ANSI));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder_.Path("link.txt")));
+  EXPECT_EQ("new", folder_.Read("later.txt"));
+}
+
+// While the new bytes are written, the new file beside the target already
+// has the target's permissions; a private file is never readable by others.
+TEST_F(PersistenceTest, TheNewFileIsNeverMoreOpenThanTheTarget) {
+  folder_.Write("private.txt", "old");
+  std::filesystem::permissions(folder_.Path("private.txt"), std::filesystem::perms::owner_read |
+                                                                std::filesystem::perms::owner_write);
+  Append(OLESTR("new"));
+  SaveObserver observer;
+  std::vector<unsigned> modes;
+  observer.onSave = [&] {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path("")))
+      modes.push_back(static_cast<unsigned>(StatOf(entry.path()).st_mode & 07777));
+  };
+  ASSERT_HR(S_OK, script_->AppendScriptLine(Text(OLESTR(""))));
+  ASSERT_HR(S_OK, script_->SetLine(1, &observer));
+  ASSERT_HR(S_OK, Save("private.txt", FE_ANSI));
+  EXPECT_EQ((std::vector<unsigned>{0600u, 0600u}), modes) << "the target and the new file beside it";
+  EXPECT_EQ(0600u, StatOf(folder_.Path("private.txt")).st_mode & 07777);
+  EXPECT_EQ("new\r\n", folder_.Read("private.txt"));  // the observer is a line too
+  ASSERT_HR(S_OK, script_->Empty());
+  EXPECT_EQ(1u, observer.refs);
+}
+
+#endif  // ZAN_PLATFORM_POSIX
+
+#if defined(ZAN_PLATFORM_WINDOWS)
+
+TEST_F(PersistenceTest, ASaveKeepsTheAttributesAndTheLinks) {
+  folder_.Write("hidden.txt", "old");
+  folder_.Write("one.txt", "old bytes");
+  const WString hidden = folder_.WidePath("hidden.txt");
+  ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(CreateHardLinkW(folder_.WidePath("two.txt").c_str(), folder_.WidePath("one.txt").c_str(), nullptr));
+  Append(OLESTR("new"));
+  ASSERT_HR(S_OK, Save("hidden.txt", FE_ANSI));
+  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN),
+            GetFileAttributesW(hidden.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ("new", folder_.Read("hidden.txt"));
+  ASSERT_HR(S_OK, Save("two.txt", FE_ANSI));
+  EXPECT_EQ("new", folder_.Read("one.txt"));
+  EXPECT_EQ(3u, EntriesIn(folder_.Path("")));
+  SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+#endif  // ZAN_PLATFORM_WINDOWS
