@@ -160,7 +160,9 @@ WFileSave* Begin(const WCHAR* name) {
   if (save->attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return nullptr;
-  } else if (save->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
+  } else if (save->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DEVICE)) {
+    // Windows refuses to write a read-only file even to administrators;
+    // Wine running as root would not, so this is checked here.
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }

@@ -453,6 +453,22 @@ TEST_F(PersistenceTest, TheNewFileIsNeverMoreOpenThanTheTarget) {
 
 #if defined(ZAN_PLATFORM_WINDOWS)
 
+// Windows refuses to open a read-only file for writing, even to
+// administrators; Wine running as root does not, so the save checks.
+TEST_F(PersistenceTest, ReadOnlyTargetIsRefused) {
+  folder_.Write("readonly.txt", "old bytes");
+  const WString name = folder_.WidePath("readonly.txt");
+  ASSERT_TRUE(SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_READONLY));
+  Append(OLESTR("new"));
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_HR(E_FAIL, Save("readonly.txt", FE_UTF8));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+  EXPECT_TRUE(Dirty());
+  ASSERT_TRUE(SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ("old bytes", folder_.Read("readonly.txt"));
+  EXPECT_EQ(1u, EntriesIn(folder_.Path("")));
+}
+
 TEST_F(PersistenceTest, ASaveKeepsTheAttributesAndTheLinks) {
   folder_.Write("hidden.txt", "old");
   folder_.Write("one.txt", "old bytes");
