@@ -6,6 +6,7 @@
 #include "base/unique_bstr.h"
 #include "reg_key.h"
 #include "registry_script.h"
+#include "zan_module.h"
 
 namespace {
 
@@ -44,14 +45,16 @@ HRESULT LoadModuleTypeLib(const WCHAR* index, ITypeLib** lib, WString* used) {
   return hr;
 }
 
-// "TypeLib\{libid}\major.minor\lcid\Win32", where the type-library
-// registration count lives.
+// "TypeLib\{libid}\major.minor\lcid\win32" (or "win64" for a library made
+// for 64-bit hosts): the key the runtime writes for the library, where its
+// registration count lives. A 32-bit and a 64-bit server registered side by
+// side therefore keep separate counts.
 WString TypeLibCountKey(const TLIBATTR& attr) {
   WCHAR guid[39];
   StringFromGUID2(attr.guid, guid, 39);
   char numbers[48];
-  std::snprintf(numbers, sizeof numbers, "\\%u.%u\\%u\\Win32", attr.wMajorVerNum, attr.wMinorVerNum,
-                static_cast<unsigned>(attr.lcid));
+  std::snprintf(numbers, sizeof numbers, "\\%u.%u\\%u\\%s", attr.wMajorVerNum, attr.wMinorVerNum,
+                static_cast<unsigned>(attr.lcid), attr.syskind == SYS_WIN64 ? "win64" : "win32");
   return OLESTR("TypeLib\\") + WString(guid) + WString(numbers, numbers + std::char_traits<char>::length(numbers));
 }
 
@@ -198,6 +201,8 @@ HRESULT CModuleRegistration::UnregisterModule() const noexcept {
 
 HRESULT CModuleRegistration::RegisterServer(const WCHAR* index) const noexcept {
   try {
+    // Counts are read and written in two steps: one registration at a time.
+    ModuleCriticalSectionLock hold;
     if (!index) {
       HRESULT hr = RegisterModule();
       if (FAILED(hr)) return hr;
@@ -229,6 +234,7 @@ HRESULT CModuleRegistration::RegisterServer(const WCHAR* index) const noexcept {
 
 HRESULT CModuleRegistration::UnregisterServer(const WCHAR* index) const noexcept {
   try {
+    ModuleCriticalSectionLock hold;
     zan::ComPtr<ITypeLib> lib;
     WString path;
     HRESULT hr = LoadModuleTypeLib(index, lib.put(), &path);
@@ -248,6 +254,11 @@ HRESULT CModuleRegistration::UnregisterServer(const WCHAR* index) const noexcept
       WString relative = GetModuleBaseName(ThisModule()) + (index ? index : OLESTR(""));
       hr = RegisterTypeLibAt(lib.get(), relative.c_str(), OLESTR(""));
     } else {
+      // The runtime loads the library from its registered path to find the
+      // interfaces it removes; the bare name registered for hosts is found
+      // only from the library's own folder, so an installer elsewhere would
+      // fail here and leave the library registered. The full path first.
+      RegisterTypeLibAt(lib.get(), path.c_str(), OLESTR(""));
       hr = UnRegisterTypeLib(libAttr.guid, libAttr.wMajorVerNum, libAttr.wMinorVerNum, libAttr.lcid,
                              libAttr.syskind);
     }

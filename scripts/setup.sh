@@ -9,8 +9,11 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 native=(cmake make g++ pkg-config python3 libicu-dev googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy)
 # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
 fuzz=(clang libclang-rt-14-dev)
-# wine64-tools brings widl-stable; libwine-dev its IDL files; libwine:i386 stdole2.tlb.
-windows=(g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64-tools libwine-dev libwine:i386)
+# wine64-tools brings widl-stable; libwine-dev its IDL files; libwine:i386 and
+# libwine the 32-bit and 64-bit stdole2.tlb. PE32 runs on wine32, PE32+ on
+# wine64 (which needs no i386 support from the kernel).
+windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 wine64-tools libwine-dev
+         libwine:i386 libwine:amd64)
 
 missing=()
 for p in "${native[@]}" "${fuzz[@]}" "${windows[@]}"; do

@@ -3,6 +3,7 @@
 // created by ProgID. Built twice: for the library and, with
 // ZAN_LEGACY_CONFIGURATION, for its legacy configuration.
 #include <string>
+#include <vector>
 
 #include "support/module_fixture.h"
 #include "support/registry.h"
@@ -25,7 +26,9 @@ const char kScriptClass[] = "CLSID\\{40A814F1-0BD8-4387-9605-8D531606E8FE}";
 const char kScriptLoadClass[] = "CLSID\\{3A330F94-F073-4DDE-9EF6-372C2BE25262}";
 const char kDictionaryClass[] = "CLSID\\{073CE6AD-9884-4393-B63E-FCB66755A9C5}";
 const char kTypeLib[] = "TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}";
-const char kTypeLibPath[] = "TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0\\0\\win32";
+// The library's path and count live under the key for the width it was made
+// for: win32, or win64 for 64-bit hosts.
+const char kTypeLibPath[] = "TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0\\0\\" ZAN_TYPELIB_SYSKIND;
 const char kAppId[] = "AppID\\{EF1ED09A-5207-48C7-B5E7-EFF0E2B472CE}";
 const char kAppIdByName[] = "AppID\\ZanScript.DLL";
 const char kIScriptInterface[] = "Interface\\{BA397A14-330B-4ED8-B5C2-7063561384F3}";
@@ -65,19 +68,70 @@ std::string BaseName() {
   return name.substr(name.find_last_of("\\/") + 1);
 }
 
+#ifdef ZAN_OTHER_LIBRARY_PATH
+// The other build of the library (the legacy configuration for the library,
+// and the reverse), loaded beside the one under test: they register the
+// same classes and type library.
+class OtherLibrary {
+ public:
+  OtherLibrary() {
+    const char* path = ZAN_OTHER_LIBRARY_PATH;
+    module_ = LoadLibraryW(Wide(path).c_str());
+  }
+  ~OtherLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  OtherLibrary(const OtherLibrary&) = delete;
+  OtherLibrary& operator=(const OtherLibrary&) = delete;
+  bool loaded() const { return module_ != nullptr; }
+  HRESULT Register() const { return Call("DllRegisterServer"); }
+  HRESULT Unregister() const { return Call("DllUnregisterServer"); }
+
+ private:
+  HRESULT Call(const char* name) const {
+    auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+    return entry ? entry() : E_NOTIMPL;
+  }
+  HMODULE module_ = nullptr;
+};
+#endif
+
+// Registered for the length of a scope, as an installer's install and
+// uninstall bracket a host's use.
+class Registered {
+ public:
+  Registered() : hr_(Register()) {}
+  ~Registered() {
+    if (SUCCEEDED(hr_)) Unregister();
+  }
+  Registered(const Registered&) = delete;
+  Registered& operator=(const Registered&) = delete;
+  HRESULT hr() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+// Every test leaves the keys the library may touch exactly as it found
+// them: on Windows the registry outlives the process, so a leftover would
+// change the next run's counts.
 class RegistrationTest : public zantest::ModuleTest {
  protected:
-  void SetUp() override { ASSERT_HR(S_OK, CoInitialize(nullptr)); }
+  void SetUp() override {
+    ASSERT_HR(S_OK, CoInitialize(nullptr));
+    before_ = zantest::ExportRegistration();
+  }
   void TearDown() override {
-    // Whatever a test registered goes again, so tests start from a clean
-    // registry on both targets.
+    EXPECT_EQ(before_, zantest::ExportRegistration()) << "the test left the registry changed";
+    // Whatever a failed test left goes again, so the next one starts clean.
     for (int i = 0; i < 8 && Count(kTypeLibPath) > 0; ++i) Unregister();
     CoFreeUnusedLibraries();
     CoUninitialize();
     ModuleTest::TearDown();
   }
+  std::string before_;
 };
-
 }  // namespace
 
 TEST_F(RegistrationTest, CountedRegistrationKeepsEntriesUntilTheLastUnregistration) {
@@ -146,12 +200,26 @@ TEST_F(RegistrationTest, ACounterOfAnotherTypeCountsAsZero) {
   ASSERT_HR(S_OK, Register());
   EXPECT_EQ(1, Count(Server(kScriptClass)));
   EXPECT_EQ(2, Count(Server(kScriptLoadClass)));
+  // The first unregistration takes the script class's count to 0 and its
+  // entries away; in the second its missing key stops the classes after it,
+  // which keep one registration each. An installer's cleanup removes them.
+  EXPECT_HR(S_FALSE, Unregister());
+  EXPECT_FALSE(KeyExists(kScriptClass));
+  EXPECT_HR(S_OK, Unregister());
+  for (const char* clazz : {kScriptLoadClass, kDictionaryClass}) {
+    const long long left = Count(Server(clazz));
+    EXPECT_TRUE(left == -1 || left == 1) << clazz << " counts " << left;
+  }
+  for (const char* key : {kScriptLoadClass, kDictionaryClass, "Korvane.ScriptLoad", "Korvane.ScriptLoad.1",
+                          "Korvane.ZanDictionary", "Korvane.ZanDictionary.1"})
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, Wide(key).c_str());
 }
 
 TEST_F(RegistrationTest, TypeLibraryDescribesTheScriptInterfaces) {
   ComPtr<ITypeLib> lib;
   EXPECT_HR(TYPE_E_LIBNOTREGISTERED, LoadRegTypeLib(LIBID_ZANSCRIPTLib, 1, 0, 0, lib.put()));
-  ASSERT_HR(S_OK, Register());
+  Registered registered;
+  ASSERT_HR(S_OK, registered.hr());
   ASSERT_HR(S_OK, LoadRegTypeLib(LIBID_ZANSCRIPTLib, 1, 0, 0, lib.put()));
   TLIBATTR* attr = nullptr;
   ASSERT_HR(S_OK, lib->GetLibAttr(&attr));
@@ -209,7 +277,8 @@ TEST_F(RegistrationTest, TypeLibraryDescribesTheScriptInterfaces) {
 }
 
 TEST_F(RegistrationTest, EveryIUnknownIsTheStandardLibrarys) {
-  ASSERT_HR(S_OK, Register());
+  Registered registered;
+  ASSERT_HR(S_OK, registered.hr());
   ComPtr<ITypeLib> lib;
   ASSERT_HR(S_OK, LoadRegTypeLib(LIBID_ZANSCRIPTLib, 1, 0, 0, lib.put()));
   // The default interface of each coclass, and the base of IScript.
@@ -252,7 +321,8 @@ TEST_F(RegistrationTest, EveryIUnknownIsTheStandardLibrarys) {
 }
 
 TEST_F(RegistrationTest, HostsCreateEveryClassByProgIdWhileRegistered) {
-  ASSERT_HR(S_OK, Register());
+  Registered registered;
+  ASSERT_HR(S_OK, registered.hr());
   for (const WCHAR* progId : {OLESTR("Korvane.Script"), OLESTR("Korvane.ScriptLoad.1"), OLESTR("Korvane.ZanDictionary")}) {
     SCOPED_TRACE(Narrow(progId));
     CLSID clsid;
@@ -275,3 +345,38 @@ TEST_F(RegistrationTest, HostsCreateEveryClassByProgIdWhileRegistered) {
   ComPtr<ITypeInfo> info;
   EXPECT_HR(TYPE_E_ELEMENTNOTFOUND, dictionary->GetTypeInfo(0, 0, info.put()));
 }
+
+#ifdef ZAN_OTHER_LIBRARY_PATH
+TEST_F(RegistrationTest, EveryRegistrationUndoneLeavesTheRegistryAsBefore) {
+  OtherLibrary other;
+  ASSERT_TRUE(other.loaded());
+  struct Step {
+    bool other;
+    bool registering;
+  };
+  const Step R{false, true}, U{false, false}, OR{true, true}, OU{true, false};
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {"three of this library", {R, R, R, U, U, U}},
+      {"three of the other", {OR, OR, OR, OU, OU, OU}},
+      {"one after the other", {R, R, U, U, OR, OR, OU, OU}},
+      {"interleaved, undone in order", {R, OR, R, OR, U, OU, U, OU}},
+      {"interleaved, undone in reverse", {OR, R, OR, R, U, OU, U, OU}},
+      {"nested", {R, OR, OR, OU, R, U, OU, U}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    size_t index = 0;
+    for (const Step& step : c.steps) {
+      SCOPED_TRACE(index++);
+      const HRESULT hr = step.other ? (step.registering ? other.Register() : other.Unregister())
+                                    : (step.registering ? Register() : Unregister());
+      EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
+    }
+    EXPECT_EQ(before_, zantest::ExportRegistration());
+  }
+}
+#endif
