@@ -15,17 +15,34 @@ namespace {
 using KeyText = std::basic_string_view<OLECHAR>;
 
 // The strings in use, by content; guarded by its lock, since dictionaries
-// of several apartments share it. Never destroyed: lines may outlive every
-// static of the module.
+// of several apartments share it. It goes with the module when no key is
+// left then, else with the last key: a host may keep lines past the
+// module's statics at exit, and a module unloaded and loaded again must
+// not leave a table behind each time.
 struct KeyTable {
   std::mutex lock;
   std::unordered_map<KeyText, SharedKey::Record*> records;
+  bool unloading = false;
 };
 
 KeyTable& Table() {
   static auto* table = new KeyTable();
   return *table;
 }
+
+struct TableKeeper {
+  TableKeeper() { Table(); }  // made before, so destroyed after, any user's static
+  ~TableKeeper() {
+    KeyTable& table = Table();
+    bool empty = false;
+    {
+      std::lock_guard<std::mutex> hold(table.lock);
+      table.unloading = true;
+      empty = table.records.empty();
+    }
+    if (empty) delete &table;
+  }
+} keeper;
 
 const VARIANT kNoKey = [] {
   VARIANT v;
@@ -89,15 +106,18 @@ void SharedKey::Release() noexcept {
   if (!record_) return;
   KeyTable& table = Table();
   Record* gone = nullptr;
+  bool lastOfTable = false;
   {
     std::lock_guard<std::mutex> hold(table.lock);
     if (--record_->refs == 0) {
       BSTR text = V_BSTR(&record_->value);
       table.records.erase(KeyText(text, SysStringLen(text)));
       gone = record_;
+      lastOfTable = table.unloading && table.records.empty();
     }
   }
   record_ = nullptr;
+  if (lastOfTable) delete &table;
   if (gone) {
     SysFreeString(V_BSTR(&gone->value));
     delete gone;
