@@ -244,20 +244,20 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Clone(IUnknown** ppunk) noexcept {
   return S_OK;
 }
 
-const VARIANT* STDMETHODCALLTYPE CZanDictionaryImpl::PeekItem(const VARIANT* key) noexcept {
+const VARIANT* CZanDictionaryImpl::PeekItem(const VARIANT* key) noexcept {
   if (!key || FAILED(CheckedKey(key))) return nullptr;
   bool found = false;
   DictionaryEntry* at = LowerBound(key, &found);
   return found ? at->value.get() : nullptr;
 }
 
-void STDMETHODCALLTYPE CZanDictionaryImpl::EntryAt(UINT index, const VARIANT** key, const VARIANT** value) noexcept {
+void CZanDictionaryImpl::EntryAt(UINT index, const VARIANT** key, const VARIANT** value) noexcept {
   const DictionaryEntry& entry = entries_.begin()[index];
   *key = entry.key.get();
   *value = entry.value.get();
 }
 
-HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept {
+HRESULT CZanDictionaryImpl::PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept {
   VARIANT owned;
   V_VT(&owned) = VT_BSTR;
   V_BSTR(&owned) = value;
@@ -268,6 +268,27 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::PutText(const OLECHAR* key, UINT k
     return Store(shared.get(), hold.get(), true, true);
   }
   ZAN_CATCH_RETURN()
+}
+
+namespace {
+
+// The vtable a stand-alone dictionary's identity points at, read once from
+// a dictionary made for the purpose. An object whose identity points at the
+// same table is one of ours, and no other object's can: comparing it reads
+// nothing but the pointer every COM object starts with.
+const void* StandAloneVtable() noexcept {
+  static const void* const vtable = [] {
+    CComObject<CZanDictionaryImpl> probe;
+    return *reinterpret_cast<const void* const*>(static_cast<Scripting::IDictionary*>(&probe));
+  }();
+  return vtable;
+}
+
+}  // namespace
+
+ILineEntries* OwnLineEntries(IUnknown* line) noexcept {
+  if (!line || *reinterpret_cast<const void* const*>(line) != StandAloneVtable()) return nullptr;
+  return static_cast<CComObject<CZanDictionaryImpl>*>(static_cast<Scripting::IDictionary*>(line));
 }
 
 HRESULT CreateLineDictionary(Scripting::IDictionary** out) {

@@ -19,8 +19,9 @@ class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
                            public IKBCloneable,
                            public ILineEntries {
  public:
-  // IDispatch is the dictionary's own vtable.
-  using Interfaces = zan::InterfaceList<Scripting::IDictionary, IDispatch, IKBCloneable, ILineEntries>;
+  // IDispatch is the dictionary's own vtable. ILineEntries is not listed:
+  // it is the script's, found by identity (OwnLineEntries).
+  using Interfaces = zan::InterfaceList<Scripting::IDictionary, IDispatch, IKBCloneable>;
   // Values may be objects that call back while they are released.
   void FinalRelease() noexcept;
 
@@ -54,10 +55,10 @@ class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
   HRESULT STDMETHODCALLTYPE Clone(IUnknown** ppunk) noexcept override;
 
   // ILineEntries
-  const VARIANT* STDMETHODCALLTYPE PeekItem(const VARIANT* key) noexcept override;
-  UINT STDMETHODCALLTYPE EntryCount() noexcept override { return entries_.size(); }
-  void STDMETHODCALLTYPE EntryAt(UINT index, const VARIANT** key, const VARIANT** value) noexcept override;
-  HRESULT STDMETHODCALLTYPE PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept override;
+  const VARIANT* PeekItem(const VARIANT* key) noexcept override;
+  UINT EntryCount() noexcept override { return entries_.size(); }
+  void EntryAt(UINT index, const VARIANT** key, const VARIANT** value) noexcept override;
+  HRESULT PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept override;
 
  private:
   static CComTypeInfoHolder& TypeInfo();

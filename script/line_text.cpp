@@ -25,70 +25,104 @@ HRESULT LineValueText(Scripting::IDictionary* line, VARIANT* key, zan::UniqueBst
 
 namespace {
 
-// Calls emit(text, length) for each piece of the joined text: a line's
-// text (and comment), then LF. Values of our own lines are read in place;
-// other lines, and values that need a conversion, go through LineValueText.
-template <class Emit>
-HRESULT ForEachPiece(const CLineArray& lines, bool withComments, VARIANT* sourceKey, VARIANT* commentKey,
-                     Emit emit) {
-  for (LONG i = 0; i < lines.size(); ++i) {
-    IDispatch* object = lines.at(i);
-    zan::ComPtr<ILineEntries> ours;
-    const VARIANT* text = nullptr;
-    const VARIANT* comment = nullptr;
-    if (object && SUCCEEDED(object->QueryInterface(IidOf<ILineEntries>(), ours.put_void()))) {
-      text = ours->PeekItem(sourceKey);
-      comment = text && withComments ? ours->PeekItem(commentKey) : nullptr;
-    }
-    if (ours && (!text || V_VT(text) == VT_BSTR) && (!comment || V_VT(comment) == VT_BSTR)) {
-      // A comment is rendered only behind a text, with nothing between.
-      if (text) emit(V_BSTR(text));
-      if (comment) emit(V_BSTR(comment));
-    } else if (zan::ComPtr<Scripting::IDictionary> line;
-               object && SUCCEEDED(object->QueryInterface(Scripting::IID_IDictionary, line.put_void()))) {
-      zan::UniqueBstr part;
-      HRESULT hr = LineValueText(line.get(), sourceKey, &part);
-      if (FAILED(hr)) return hr;
-      const bool hasText = hr == S_OK;
-      emit(part.get());
-      if (withComments && hasText) {
-        hr = LineValueText(line.get(), commentKey, &part);
-        if (FAILED(hr)) return hr;
-        emit(part.get());
-      }
-    }
-    emit(OLESTR("\n"));
+size_t Units(const OLECHAR* text) { return text ? WcsLen(text) : 0; }
+
+// A line of our own whose text (and comment) are strings: read in place,
+// with no call out of the module. False for any other line.
+bool PeekOwnLine(IDispatch* object, bool withComments, VARIANT* sourceKey, VARIANT* commentKey,
+                 const OLECHAR** text, const OLECHAR** comment) {
+  ILineEntries* ours = OwnLineEntries(object);
+  if (!ours) return false;
+  const VARIANT* t = ours->PeekItem(sourceKey);
+  // A comment is rendered only behind a text, with nothing between.
+  const VARIANT* c = t && withComments ? ours->PeekItem(commentKey) : nullptr;
+  if ((t && V_VT(t) != VT_BSTR) || (c && V_VT(c) != VT_BSTR)) return false;
+  *text = t ? V_BSTR(t) : nullptr;
+  *comment = c ? V_BSTR(c) : nullptr;
+  return true;
+}
+
+// Any other line, read through its IDictionary, each value once; a line
+// that is null or no dictionary adds nothing.
+HRESULT AppendDictionaryLine(IDispatch* object, bool withComments, VARIANT* sourceKey, VARIANT* commentKey,
+                             WString* joined) {
+  zan::ComPtr<Scripting::IDictionary> line;
+  if (!object || FAILED(object->QueryInterface(Scripting::IID_IDictionary, line.put_void()))) return S_OK;
+  zan::UniqueBstr part;
+  HRESULT hr = LineValueText(line.get(), sourceKey, &part);
+  if (FAILED(hr)) return hr;
+  const bool hasText = hr == S_OK;
+  joined->append(part.get() ? part.get() : OLESTR(""), Units(part.get()));
+  if (withComments && hasText) {
+    hr = LineValueText(line.get(), commentKey, &part);
+    if (FAILED(hr)) return hr;
+    joined->append(part.get() ? part.get() : OLESTR(""), Units(part.get()));
   }
   return S_OK;
 }
 
+// Raised, as a failed append was: the callers map it as they catch it.
+void CheckLength(uint64_t total) {
+  if (total >= 0x7FFFFFFF / sizeof(OLECHAR)) zan::ThrowHr(E_OUTOFMEMORY);
+}
+
 }  // namespace
 
-// Two passes: the length, then the text straight into the one string handed
-// out, with no growing buffer and no copy of the whole.
+// A script of our own lines is measured in place, then written straight
+// into the one string handed out: nothing calls out of the module between
+// the passes, so both see the same text. Once a line needs a call out (a
+// host's line, a value to convert), the whole text is built in one pass
+// instead, so that each line is asked once, in order, and a failing call
+// ends the concatenation with exactly the calls before it made.
 HRESULT ConcatenateLines(const CLineArray& lines, bool withComments, zan::UniqueBstr* out) {
   zan::UniqueVariant sourceKey = zan::MakeVariantBstr(kSourceKey);
   zan::UniqueVariant commentKey = zan::MakeVariantBstr(kCommentKey);
-  uint64_t total = 0;
+  const OLECHAR* text = nullptr;
+  const OLECHAR* comment = nullptr;
   // Each piece counts up to its first NUL.
-  HRESULT hr = ForEachPiece(lines, withComments, sourceKey.get(), commentKey.get(),
-                            [&](const OLECHAR* piece) { total += piece ? WcsLen(piece) : 0; });
-  if (FAILED(hr)) return hr;
+  uint64_t total = 0;
+  LONG i = 0;
+  for (; i < lines.size(); ++i) {
+    IDispatch* object = lines.at(i);
+    if (object && !PeekOwnLine(object, withComments, sourceKey.get(), commentKey.get(), &text, &comment)) break;
+    if (object) total += Units(text) + Units(comment);
+    total += 1;
+  }
   out->reset();
+  if (i < lines.size()) {
+    WString joined;
+    for (i = 0; i < lines.size(); ++i) {
+      // Held: a host's line may take itself out of the script while it is asked.
+      zan::ComPtr<IDispatch> object(lines.at(i));
+      if (PeekOwnLine(object.get(), withComments, sourceKey.get(), commentKey.get(), &text, &comment)) {
+        joined.append(text ? text : OLESTR(""), Units(text));
+        joined.append(comment ? comment : OLESTR(""), Units(comment));
+      } else {
+        HRESULT hr = AppendDictionaryLine(object.get(), withComments, sourceKey.get(), commentKey.get(), &joined);
+        if (FAILED(hr)) return hr;
+      }
+      joined.push_back(OLESTR('\n'));
+    }
+    CheckLength(joined.size());
+    *out = zan::UniqueBstr::FromUnits(joined.data(), static_cast<UINT>(joined.size()));
+    return S_OK;
+  }
   if (total == 0) return S_OK;
-  // Raised, as a failed append was: the callers map it as they catch it.
-  if (total >= 0x7FFFFFFF / sizeof(OLECHAR)) zan::ThrowHr(E_OUTOFMEMORY);
-  zan::UniqueBstr text(SysAllocStringLen(nullptr, static_cast<UINT>(total)));
-  if (!text.get()) zan::ThrowHr(E_OUTOFMEMORY);
-  OLECHAR* at = text.get();
-  OLECHAR* const end = at + total;
-  hr = ForEachPiece(lines, withComments, sourceKey.get(), commentKey.get(), [&](const OLECHAR* piece) {
-    for (; piece && *piece && at < end; ++piece) *at++ = *piece;
-  });
-  if (FAILED(hr)) return hr;
-  // A host's line may have changed the script between the passes: hand out
-  // what the second pass wrote, never units it did not.
-  if (at != end) text = zan::UniqueBstr::FromUnits(text.get(), static_cast<UINT>(at - text.get()));
-  *out = std::move(text);
+  CheckLength(total);
+  zan::UniqueBstr joined(SysAllocStringLen(nullptr, static_cast<UINT>(total)));
+  if (!joined.get()) zan::ThrowHr(E_OUTOFMEMORY);
+  OLECHAR* at = joined.get();
+  auto copy = [&at](const OLECHAR* piece) {
+    for (; piece && *piece; ++piece) *at++ = *piece;
+  };
+  for (i = 0; i < lines.size(); ++i) {
+    if (IDispatch* object = lines.at(i)) {
+      PeekOwnLine(object, withComments, sourceKey.get(), commentKey.get(), &text, &comment);
+      copy(text);
+      copy(comment);
+    }
+    *at++ = OLESTR('\n');
+  }
+  *out = std::move(joined);
   return S_OK;
 }

@@ -15,16 +15,22 @@ namespace {
 constexpr size_t kMarkerLength = 4;
 constexpr size_t kSeparatorLength = 3;
 
+// A text, key or value as a file holds it: up to its first NUL, where
+// every reader of the system ends it.
+UINT TextLength(BSTR text) { return text ? static_cast<UINT>(WcsLen(text)) : 0; }
+
 // The keys never written to files, matched unit by unit.
 bool IsNeverSaved(BSTR key) {
-  const UINT length = SysStringLen(key);
+  const UINT length = TextLength(key);
   return length == WcsLen(kWithIdKey) && WString(key, length) == kWithIdKey;
 }
 
 bool IsSourceKey(BSTR key, BSTR sourceKey) {
-  const UINT length = SysStringLen(key);
+  const UINT length = TextLength(key);
   if (length == SysStringLen(sourceKey) && std::memcmp(key, sourceKey, length * sizeof(OLECHAR)) == 0) return true;
-  return VarBstrCmp(key, sourceKey, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
+  if (length == SysStringLen(key)) return VarBstrCmp(key, sourceKey, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
+  zan::UniqueBstr cut = zan::UniqueBstr::FromUnits(key, length);
+  return VarBstrCmp(cut.get(), sourceKey, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
 }
 
 // Keys and items of a dictionary as two arrays, index by index.
@@ -79,20 +85,20 @@ namespace {
 // out: a key or value that is no string, an empty value, the text's own
 // key and the key that is never saved.
 void AppendPair(const VARIANT* key, const VARIANT* item, BSTR sourceKey, bool* marked, WString* out) {
-  if (V_VT(key) != VT_BSTR || V_VT(item) != VT_BSTR || SysStringLen(V_BSTR(item)) == 0) return;
+  if (V_VT(key) != VT_BSTR || V_VT(item) != VT_BSTR || TextLength(V_BSTR(item)) == 0) return;
   if (IsSourceKey(V_BSTR(key), sourceKey) || IsNeverSaved(V_BSTR(key))) return;
   if (!*marked) out->append(kLineInfoMarker);
   *marked = true;
-  out->append(V_BSTR(key), SysStringLen(V_BSTR(key)));
+  out->append(V_BSTR(key), TextLength(V_BSTR(key)));
   out->append(kPairSeparator);
-  out->append(V_BSTR(item), SysStringLen(V_BSTR(item)));
+  out->append(V_BSTR(item), TextLength(V_BSTR(item)));
   out->append(kPairSeparator);
 }
 
 // A text with no information after it that would read back cut at a
-// marker of its own (" @@ " followed by a pair separator, or by blanks
-// only) gets an empty marker of its own at the end: the reader then takes
-// what precedes that, the whole text.
+// marker of its own (" @@ " followed by a pair separator, by blanks only,
+// or by nothing) gets a marker of its own at the end, with nothing after
+// it: the reader then takes all that precedes that one, the whole text.
 void KeepTextWhole(bool marked, WString* out) {
   // Most texts hold no at sign at all: one quick pass rules them out.
   if (marked || std::find(out->begin(), out->end(), OLECHAR('@')) == out->end()) return;
@@ -105,12 +111,12 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
   out->clear();
   zan::UniqueVariant sourceKey = zan::MakeVariantBstr(kSourceKey);
   bool marked = false;
-  // Our own lines are read in place, when their text is a string.
-  zan::ComPtr<ILineEntries> ours;
-  line->QueryInterface(IidOf<ILineEntries>(), ours.put_void());
+  // Our own lines are read in place, when their text is a string; any
+  // other line through its IDictionary.
+  ILineEntries* ours = OwnLineEntries(line);
   const VARIANT* text = ours ? ours->PeekItem(sourceKey.get()) : nullptr;
   if (ours && (!text || V_VT(text) == VT_BSTR)) {
-    if (text && V_BSTR(text)) out->append(V_BSTR(text), SysStringLen(V_BSTR(text)));
+    if (text) out->append(V_BSTR(text) ? V_BSTR(text) : OLESTR(""), TextLength(V_BSTR(text)));
     for (UINT i = 0, n = ours->EntryCount(); i < n; ++i) {
       const VARIANT* key = nullptr;
       const VARIANT* item = nullptr;
@@ -123,7 +129,7 @@ HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
   zan::UniqueBstr value;
   HRESULT hr = LineValueText(line, sourceKey.get(), &value);
   if (FAILED(hr)) return hr;
-  if (value.get()) out->append(value.get(), value.length());
+  if (value.get()) out->append(value.get(), TextLength(value.get()));
   // A line that holds its text alone, the common case, has nothing more.
   LONG count = 0;
   if (SUCCEEDED(line->get_Count(&count)) && count <= (hr == S_OK ? 1 : 0)) {
@@ -170,8 +176,10 @@ SavedLineParts SplitSavedLine(const OLECHAR* line) {
     parts.textEnd = line + length;
     return parts;
   }
+  // A marker with nothing after it is the one a save puts behind a text
+  // that would read back cut: what precedes it is that text, blanks and all.
   const OLECHAR* end = marker;
-  TrimTrailingBlanks(line, &end);
+  if (*rest) TrimTrailingBlanks(line, &end);
   parts.textEnd = end;
   parts.info = rest;
   return parts;
@@ -179,10 +187,9 @@ SavedLineParts SplitSavedLine(const OLECHAR* line) {
 
 HRESULT ParseSavedLine(const OLECHAR* line, Scripting::IDictionary* into) {
   SavedLineParts parts = SplitSavedLine(line);
-  zan::ComPtr<ILineEntries> ours;
-  into->QueryInterface(IidOf<ILineEntries>(), ours.put_void());
+  ILineEntries* ours = OwnLineEntries(into);
   const OLECHAR* source = kSourceKey;
-  HRESULT hr = Store(into, ours.get(), source, source + WcsLen(source), parts.text, parts.textEnd);
+  HRESULT hr = Store(into, ours, source, source + WcsLen(source), parts.text, parts.textEnd);
   if (FAILED(hr) || !parts.info) return hr;
   const OLECHAR* rest = parts.info;
   while (const OLECHAR* keyEnd = WcsStr(rest, kPairSeparator)) {
@@ -193,7 +200,7 @@ HRESULT ParseSavedLine(const OLECHAR* line, Scripting::IDictionary* into) {
     const OLECHAR* key = rest;
     TrimBlanks(&key, &keyEnd);
     TrimBlanks(&value, &valueEnd);
-    hr = Store(into, ours.get(), key, keyEnd, value, valueEnd);
+    hr = Store(into, ours, key, keyEnd, value, valueEnd);
     if (FAILED(hr)) return hr;
     rest = next;
   }

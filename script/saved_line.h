@@ -12,7 +12,9 @@ inline constexpr const OLECHAR* kPairSeparator = OLESTR("_;_");
 // The file line of a line object. Its text is the item under the source
 // key (as text; empty when it has none); a pair is written for every string
 // key whose item is a non-empty string, except the source key and the keys
-// never saved ("with id"), in the dictionary's key order. Raises
+// never saved ("with id"), in the dictionary's key order. Texts, keys and
+// values end at their first NUL. Only a line that is one of ours by
+// identity is read in place; any other through its IDictionary. Raises
 // E_OUTOFMEMORY; a failing dictionary's own failure is returned.
 HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out);
 
@@ -27,7 +29,9 @@ const OLECHAR* LastLineInfoMarker(const OLECHAR* line);
 // A read file line, up to its first NUL, cut into its script text and the
 // information after the last marker. The marker belongs to the text when
 // what follows it holds no pair separator and is not blank; otherwise the
-// text is what precedes it, without trailing blanks.
+// text is what precedes it, without trailing blanks, unless nothing at all
+// follows the marker: a save puts such a marker behind a text that would
+// otherwise read back cut, and what precedes it is that text as it was.
 struct SavedLineParts {
   const OLECHAR* text = nullptr;  // the text: [text, textEnd) of the parsed line
   const OLECHAR* textEnd = nullptr;

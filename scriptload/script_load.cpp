@@ -14,11 +14,15 @@ HRESULT STDMETHODCALLTYPE CScriptLoad::get_ConcatScriptLines(BSTR* pVal) noexcep
 void CScriptLoad::AppendLine(const OLECHAR* line) {
   // Cut only the saved form of line information: the last marker with a
   // pair separator somewhere after it. The kept text is then trimmed at
-  // both ends; a line without it stays as it is.
+  // both ends; a line without it stays as it is. A last marker with nothing
+  // after it is the one a save puts behind a text it keeps whole: the text
+  // before it is kept as it stands, as a Script reads it.
   const OLECHAR* begin = line;
   const OLECHAR* end = line + WcsLen(line);
   const OLECHAR* marker = LastLineInfoMarker(line);
-  if (marker && WcsStr(marker, kPairSeparator)) {
+  if (marker && marker + WcsLen(kLineInfoMarker) == end) {
+    end = marker;
+  } else if (marker && WcsStr(marker, kPairSeparator)) {
     end = marker;
     TrimBlanks(&begin, &end);
   }

@@ -290,6 +290,12 @@ TEST_F(DictionaryTest, InterfaceMap) {
   void* other = reinterpret_cast<void*>(1);
   EXPECT_HR(E_NOINTERFACE, dict_->QueryInterface(IID_IPersistFile, &other));
   EXPECT_EQ(nullptr, other);
+  // The script knows its own lines by their identity, not by an id that
+  // every caller could ask for (this one it once used).
+  const GUID lineEntries = {0x5B0E8C31, 0x7A4F, 0x4C1D, {0x9E, 0x62, 0x3D, 0x81, 0x0A, 0x57, 0xC4, 0x2B}};
+  other = reinterpret_cast<void*>(1);
+  EXPECT_HR(E_NOINTERFACE, dict_->QueryInterface(lineEntries, &other));
+  EXPECT_EQ(nullptr, other);
 }
 
 // get_Item's VARIANT is an out parameter: an object the caller left in it

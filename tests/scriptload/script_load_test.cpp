@@ -57,6 +57,13 @@ TEST_F(ScriptLoadTest, OnlyTheSavedFormIsCut) {
   EXPECT_EQ("keep @@ this \n  indented\ncut\na_;_b @@ tail\none @@ two\nx @@\n\n", Text());
 }
 
+// A line that ends in the marker itself holds a text that a Script saved
+// whole: it is cut there and kept as it stands, as a Script reads it.
+TEST_F(ScriptLoadTest, AMarkerThatEndsTheLineIsCutWithNothingTrimmed) {
+  ASSERT_HR(S_OK, Load("e.txt", "a @@ b_;_c @@ \r\n  x  @@ \r\nT @@   \r\n @@  @@ "));
+  EXPECT_EQ("a @@ b_;_c\n  x \nT @@   \n @@ \n", Text());
+}
+
 TEST_F(ScriptLoadTest, RecordedLengthsDecideWhatIsSkipped) {
   ASSERT_HR(S_OK, Load("w.txt", std::string("\xFF\xFE" "x\0\r\0\n\0y\0z\0", 12)));
   EXPECT_EQ("yz\n", Text());  // a one-character UTF-16 line is skipped
