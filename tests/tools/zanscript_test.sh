@@ -72,6 +72,16 @@ for bad in "a_;_b" "x @@ y" " lead" ""; do
 done
 status 1 "text ANSI cannot hold" -- convert --to ansi utf8.script out.script
 [ -e out.script ] && fail "a refused conversion wrote a file"
+# Only a value, or only a key, that the code page cannot hold is enough.
+printf '\xef\xbb\xbfplain @@ k_;_\xe3\x81\x93_;_' > value.script
+printf '\xef\xbb\xbfplain @@ \xe3\x81\x93_;_v_;_' > key.script
+for f in value key; do
+  cp $f.script $f-before.script && rm -f out.script
+  status 1 "$f ANSI cannot hold" -- convert --to ansi $f.script out.script
+  [ -e out.script ] && fail "a refused conversion of a $f wrote a file"
+  status 1 "$f ANSI cannot hold, in place" -- convert --to ansi $f.script
+  same $f.script $f-before.script "$f file after a refused conversion"
+done
 status 1 "value an ANSI file cannot hold" -- info set ansi.script 0 k "こんにちは"
 status 2 "unknown encoding" -- convert --to latin1 utf8.script
 status 2 "unknown command" -- frob
