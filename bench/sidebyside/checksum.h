@@ -8,7 +8,10 @@
 #include <cstdio>
 #include <string>
 
-inline std::string TextCheck(const char16_t* text, size_t length) {
+// Unit: char16_t, or a host's WCHAR (wchar_t on Windows); both are UTF-16.
+template <class Unit>
+std::string TextCheck(const Unit* text, size_t length) {
+  static_assert(sizeof(Unit) == 2, "UTF-16 text");
   uLong crc = crc32(0L, Z_NULL, 0);
   const Bytef* bytes = reinterpret_cast<const Bytef*>(text);
   size_t left = length * 2;

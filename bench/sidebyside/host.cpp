@@ -6,14 +6,13 @@
 //   scriptload FILE   ScriptLoad: Load + get_ConcatScriptLines
 // Prints the text check (checksum.h) and the line count; with concat, also
 // the heap the loaded document holds per line.
-#include <malloc.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "ZanScript_h.h"
 #include "checksum.h"
+#include "heap_in_use.h"
 #include "zanole/zanole.h"
 
 namespace {
@@ -32,11 +31,6 @@ I* Create(REFCLSID clsid) {
 }
 
 WString Wide(const char* s) { return WString(s, s + std::strlen(s)); }
-
-size_t HeapInUse() {
-  struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
-}
 
 bool Load(IUnknown* object, const char* path) {
   IPersistFile* file = nullptr;
