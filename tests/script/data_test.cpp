@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "script_fixture.h"
@@ -21,10 +22,19 @@ class Subscriber : public _IScriptDataEvents {
   Subscriber(std::string name, std::vector<std::string>* log) : name_(std::move(name)), log_(log) {}
   ULONG refs = 1;
   ScriptUpdateInfo lastInfo = {};
+  const ScriptUpdateInfo* lastInfoAt = nullptr;
   IUnknown* lastSource = nullptr;
   std::function<void()> during;
+  // Runs once, when the point gives back its last reference.
+  std::function<void()> onRelease;
+  // What QueryInterface answers for every id, when set.
+  HRESULT refuse = S_OK;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+    if (FAILED(refuse)) {
+      *ppv = nullptr;
+      return refuse;
+    }
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IidOf<_IScriptDataEvents>())) {
       *ppv = static_cast<_IScriptDataEvents*>(this);
       AddRef();
@@ -34,9 +44,13 @@ class Subscriber : public _IScriptDataEvents {
     return E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    if (refs == 2 && onRelease) std::exchange(onRelease, nullptr)();
+    return --refs;
+  }
   HRESULT STDMETHODCALLTYPE OnScriptUpdate(ScriptUpdateInfo* pInfo, IUnknown* pUnk) override {
     lastInfo = *pInfo;
+    lastInfoAt = pInfo;
     lastSource = pUnk;
     log_->push_back(name_ + ":update");
     if (during) during();
@@ -172,6 +186,103 @@ TEST_F(DataTest, AdviseUnadviseAndCookies) {
   EXPECT_REFS(&notASubscriber, 1);
 }
 
+// Exactly four subscribers fill the first block; the slot a subscriber
+// leaves is empty before it hears of its release, so a subscriber that
+// advises another from its release hands it the cookie it freed.
+TEST_F(DataTest, UnadviseEmptiesTheSlotBeforeTheRelease) {
+  Subscriber four[4] = {{"a", &log_}, {"b", &log_}, {"c", &log_}, {"d", &log_}};
+  for (DWORD i = 0; i < 4; ++i) EXPECT_EQ(i + 1, Advise(&four[i]));
+  EXPECT_HR(S_OK, point_->Unadvise(4));  // the last slot of the block
+  EXPECT_REFS(&four[3], 1);
+  EXPECT_HR(CONNECT_E_NOCONNECTION, point_->Unadvise(4));
+  Subscriber late("late", &log_);
+  DWORD lateCookie = 0;
+  four[1].onRelease = [&] { EXPECT_HR(S_OK, point_->Advise(&late, &lateCookie)); };
+  EXPECT_HR(S_OK, point_->Unadvise(2));
+  EXPECT_FALSE(four[1].onRelease);
+  EXPECT_EQ(2u, lateCookie);
+  ASSERT_HR(S_OK, data_->SetCurrentLine(1));
+  EXPECT_EQ((Strings{"a:1", "late:1", "c:1"}), log_);
+  for (DWORD cookie : {1u, 2u, 3u}) EXPECT_HR(S_OK, point_->Unadvise(cookie));
+  for (Subscriber& s : four) EXPECT_REFS(&s, 1);
+  EXPECT_REFS(&late, 1);
+}
+
+// A sink's own failure to answer is returned as it is, and one that stops
+// answering is skipped by the notifications; the others still hear them.
+TEST_F(DataTest, SubscribersThatDoNotAnswer) {
+  Subscriber refusing("refusing", &log_), silent("silent", &log_), other("other", &log_);
+  refusing.refuse = E_OUTOFMEMORY;
+  DWORD cookie = 7;
+  EXPECT_HR(E_OUTOFMEMORY, point_->Advise(&refusing, &cookie));
+  EXPECT_EQ(0u, cookie);
+  EXPECT_EQ(1u, Advise(&silent));
+  EXPECT_EQ(2u, Advise(&other));
+  silent.refuse = E_NOINTERFACE;
+  ASSERT_HR(S_OK, data_->SetCurrentLine(3));
+  ASSERT_HR(S_OK, data_->ApplyUpdate(nullptr, nullptr));
+  EXPECT_EQ((Strings{"other:3", "other:update"}), log_);
+  EXPECT_HR(S_OK, point_->Unadvise(1));
+  EXPECT_HR(S_OK, point_->Unadvise(2));
+  for (Subscriber* s : {&refusing, &silent, &other}) EXPECT_REFS(s, 1);
+}
+
+// A clone of a connection enumerator goes on from where the enumerator
+// stands, and each moves on its own.
+TEST_F(DataTest, AConnectionEnumeratorsCloneStartsWhereItStands) {
+  Subscriber three[3] = {{"a", &log_}, {"b", &log_}, {"c", &log_}};
+  for (Subscriber& s : three) Advise(&s);
+  ComPtr<IEnumConnections> connections;
+  ASSERT_HR(S_OK, point_->EnumConnections(connections.put()));
+  auto next = [](IEnumConnections* e) {
+    CONNECTDATA data = {};
+    ULONG fetched = 0;
+    EXPECT_HR(S_OK, e->Next(1, &data, &fetched));
+    if (data.pUnk) data.pUnk->Release();
+    return data.dwCookie;
+  };
+  EXPECT_EQ(1u, next(connections.get()));
+  ComPtr<IEnumConnections> clone;
+  ASSERT_HR(S_OK, connections->Clone(clone.put()));
+  EXPECT_EQ(2u, next(clone.get()));
+  EXPECT_EQ(3u, next(clone.get()));
+  EXPECT_EQ(2u, next(connections.get()));
+  clone.Reset();
+  connections.Reset();
+  for (DWORD cookie : {1u, 2u, 3u}) EXPECT_HR(S_OK, point_->Unadvise(cookie));
+  for (Subscriber& s : three) EXPECT_REFS(&s, 1);
+}
+
+// Subscribers hear of a change once the script holds it: the new current
+// line, and the script's own copy of the record, whoever gave it.
+TEST_F(DataTest, SubscribersSeeTheScriptAsTheEventTellsIt) {
+  Append(OLESTR("a\nb"));
+  Subscriber reader("r", &log_);
+  LONG seen = -2;
+  LONG sizeSeen = -2;
+  reader.during = [&] {
+    data_->GetCurrentLine(&seen);
+    script_->get_Size(&sizeSeen);
+  };
+  Advise(&reader);
+  ASSERT_HR(S_OK, data_->SetCurrentLine(5));
+  EXPECT_EQ(5, seen);
+
+  // Neither record nor source: nothing to apply, still told, with the
+  // default record.
+  ASSERT_HR(S_OK, data_->ApplyUpdate(nullptr, nullptr));
+  EXPECT_EQ((Record{1, 0, 2, 0, 3, 0}), Fields(reader.lastInfo));
+  EXPECT_EQ(nullptr, reader.lastSource);
+  EXPECT_EQ((Lines{"a", "b"}), Texts());
+  ScriptUpdateInfo removeFirst = {4, 5, 1, 0, 2, 6};
+  ASSERT_HR(S_OK, data_->ApplyUpdate(&removeFirst, nullptr));
+  EXPECT_NE(&removeFirst, reader.lastInfoAt);  // the script's own copy
+  EXPECT_EQ((Record{4, 5, 1, 0, 2, 6}), Fields(reader.lastInfo));
+  EXPECT_EQ(1, sizeSeen);  // told after the line went
+  EXPECT_EQ((Strings{"r:5", "r:update", "r:update"}), log_);
+  EXPECT_HR(S_OK, point_->Unadvise(1));
+}
+
 TEST_F(DataTest, TheContainerAndItsOnePoint) {
   ComPtr<IConnectionPointContainer> container;
   ASSERT_HR(S_OK, script_.As(IidOf<IConnectionPointContainer>(), &container));
@@ -248,8 +359,21 @@ TEST_F(DataTest, CreateCopySharesTheLineObjects) {
   ASSERT_TRUE(registration.ok());
   Subscriber subscriber("s", &log_);
   Advise(&subscriber);
+  ASSERT_HR(S_OK, script_->put_SaveEncoding(0));
+  ScriptUpdateInfo info = {5, 6, 7, 8, 9, 10};
   ComPtr<IScript> copy;
-  ASSERT_HR(S_OK, data_->CreateCopy(nullptr, copy.put()));
+  ASSERT_HR(S_OK, data_->CreateCopy(&info, copy.put()));
+  EXPECT_EQ((Record{5, 0, 3, 0, 3, 10}), Fields(info));
+  ComPtr<IScript4> copy4;
+  ASSERT_HR(S_OK, copy.As(IidOf<IScript4>(), &copy4));
+  LONG encoding = -1;
+  ASSERT_HR(S_OK, copy4->get_SaveEncoding(&encoding));
+  EXPECT_EQ(2, encoding);  // a new script's, not this one's
+  ComPtr<IPersistFile> copyFile;
+  ASSERT_HR(S_OK, copy.As(IidOf<IPersistFile>(), &copyFile));
+  EXPECT_HR(S_OK, copyFile->IsDirty());  // lines went in
+  copyFile.Reset();
+  copy4.Reset();
   LONG size = 0;
   ASSERT_HR(S_OK, copy->get_Size(&size));
   ASSERT_EQ(3, size);
@@ -270,4 +394,10 @@ TEST_F(DataTest, CreateCopySharesTheLineObjects) {
   copyData.Reset();
   copy.Reset();
   EXPECT_HR(S_OK, point_->Unadvise(1));
+
+  // A copy of an empty script took no line, and is clean.
+  ASSERT_HR(S_OK, script_->Empty());
+  ASSERT_HR(S_OK, data_->CreateCopy(nullptr, copy.put()));
+  ASSERT_HR(S_OK, copy.As(IidOf<IPersistFile>(), &copyFile));
+  EXPECT_HR(S_FALSE, copyFile->IsDirty());
 }
