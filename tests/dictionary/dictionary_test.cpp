@@ -313,6 +313,24 @@ TEST_F(DictionaryTest, GetItemOverwritesItsOutVariantUnread) {
   EXPECT_REFS(&object, 1);
 }
 
+// Keys and Items write their out VARIANT as they find it: what it held is
+// the caller's, never cleared or released by the dictionary.
+TEST_F(DictionaryTest, KeysAndItemsOverwriteTheirOutVariantUnread) {
+  ASSERT_HR(S_OK, Add(OLESTR("k"), 5));
+  for (bool keys : {true, false}) {
+    SCOPED_TRACE(keys ? "Keys" : "Items");
+    CountingObject object;
+    VARIANT out;
+    V_VT(&out) = VT_DISPATCH;
+    V_DISPATCH(&out) = &object;
+    ASSERT_HR(S_OK, keys ? dict_->Keys(&out) : dict_->Items(&out));
+    EXPECT_EQ(VT_ARRAY | VT_VARIANT, V_VT(&out));
+    EXPECT_REFS(&object, 1);
+    UniqueVariant owned;
+    *owned.get() = out;  // the array is the caller's to free
+  }
+}
+
 TEST_F(DictionaryTest, ValueThatCallsBackWhileTheDictionaryDies) {
   zantest::CallbackObject value;
   LONG countSeen = -1;

@@ -37,6 +37,24 @@ TEST_F(LineStoreTest, PositionChecksComeInOrder) {
   EXPECT_REFS(&object, 1);
 }
 
+// A refused edit leaves the dirty flag as it was, clean or set.
+TEST_F(LineStoreTest, RefusedEditsLeaveTheDirtyFlag) {
+  Append(OLESTR("a"));
+  CountingObject object;
+  for (LONG dirty : {0, 1}) {
+    SCOPED_TRACE(dirty);
+    ASSERT_HR(S_OK, script_->SetDirty(dirty));
+    EXPECT_HR(E_FAIL, script_->put_Line(2, &object));
+    EXPECT_HR(E_FAIL, script_->SetLine(-1, &object));
+    EXPECT_HR(E_POINTER, script_->SetLine(0, nullptr));
+    EXPECT_HR(E_FAIL, script_->InsertScriptLine(2, Text(OLESTR("z"))));
+    EXPECT_HR(E_FAIL, script_->RemoveLine(1));
+    EXPECT_EQ(dirty != 0, Dirty());
+  }
+  EXPECT_EQ(1, Size());
+  EXPECT_REFS(&object, 1);
+}
+
 TEST_F(LineStoreTest, PutLineInsertsAndSharesTheObject) {
   Append(OLESTR("a\r\nb\r\nc"));
   CountingObject object;

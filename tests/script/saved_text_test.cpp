@@ -145,3 +145,35 @@ TEST_F(SavedTextTest, TextsWithMarkersOfTheirOwnReadBackWhole) {
   EXPECT_EQ((Strings{"t|k=v"}), Reloaded());
   EXPECT_EQ("t\n", LoadedPlain());
 }
+
+// A line that is no dictionary is not written and does not count as one
+// written: the lines after it are still followed by CR LF as the count of
+// all lines has it. A text that is no string is written as its text form.
+TEST_F(SavedTextTest, LinesThatAreNoDictionaryAndTextsThatAreNoString) {
+  zantest::CountingObject notADictionary;
+  Append(OLESTR("a"));
+  ASSERT_HR(S_OK, script_->put_Line(1, nullptr));
+  ASSERT_HR(S_OK, script_->put_Line(2, &notADictionary));
+  Append(OLESTR("b"));
+  ASSERT_HR(S_OK, Save(FE_ANSI));
+  EXPECT_EQ("a\r\nb\r\n", folder_.Read("saved.txt"));
+
+  ASSERT_HR(S_OK, script_->Empty());
+  Append(OLESTR("x\ny"));
+  zan::UniqueVariant key = zantest::String(kSource), seven = zantest::Long(7);
+  ASSERT_HR(S_OK, LineAt(0)->put_Item(key.get(), seven.get()));
+  ASSERT_HR(S_OK, LineAt(1)->put_Item(key.get(), seven.get()));
+  SetInfo(1, OLESTR("k"), Text(OLESTR("v")));
+  ASSERT_HR(S_OK, Save(FE_ANSI));
+  EXPECT_EQ("7\r\n7 @@ k_;_v_;_", folder_.Read("saved.txt"));
+  EXPECT_EQ((Strings{"7", "7|k=v"}), Reloaded());
+  ASSERT_HR(S_OK, script_->Empty());
+  EXPECT_REFS(&notADictionary, 1);
+}
+
+// A UTF-8 line that does not decode is left out of a load; the lines
+// around it load.
+TEST_F(SavedTextTest, AnUndecodableLineIsSkippedOnLoad) {
+  folder_.Write("saved.txt", "\xEF\xBB\xBF" "a @@ k_;_v_;_\r\nbad \xC3\x28 byte\r\nb");
+  EXPECT_EQ((Strings{"a|k=v", "b"}), Reloaded());
+}

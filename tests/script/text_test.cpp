@@ -170,3 +170,34 @@ TEST_F(TextTest, UpdateFromScriptWithItselfAsSource) {
   ASSERT_HR(S_OK, script_->UpdateFromScript(script_.get(), 1, 0, 4));
   EXPECT_EQ((Lines{"A", "A", "B", "B"}), Texts());
 }
+
+// The argument checks come in their order: a pUnk that is no script before
+// the action code; a missing source before anything changes.
+TEST_F(TextTest, UpdateFromScriptChecksTheSourceFirst) {
+  Append(OLESTR("A\nB"));
+  ASSERT_HR(S_OK, script_->SetNoDirty());
+  CountingObject notAScript;
+  EXPECT_HR(E_FAIL, script_->UpdateFromScript(&notAScript, 6, 0, 0));
+  EXPECT_HR(E_INVALIDARG, script_->UpdateFromScript(nullptr, 6, 0, 0));
+  EXPECT_HR(E_FAIL, script_->UpdateFromScript(nullptr, 1, 0, 1));
+  EXPECT_HR(E_FAIL, script_->UpdateFromScript(nullptr, 3, 0, 0));
+  EXPECT_EQ((Lines{"A", "B"}), Texts());
+  EXPECT_FALSE(Dirty());
+  EXPECT_REFS(&notAScript, 1);
+}
+
+// Source lines that are null or no dictionary are skipped, and the place
+// of the next line does not move for them.
+TEST_F(TextTest, UpdateFromScriptSkipsLinesThatAreNoDictionary) {
+  Append(OLESTR("A\nB"));
+  ComPtr<IScript4> source = Source(OLESTR("s0\ns1"));
+  CountingObject notADictionary;
+  ASSERT_HR(S_OK, source->put_Line(1, nullptr));
+  ASSERT_HR(S_OK, source->put_Line(2, &notADictionary));
+  ASSERT_HR(S_OK, script_->UpdateFromScript(source.get(), 0, 1, 0));
+  EXPECT_EQ((Lines{"A", "s0", "s1", "B"}), Texts());
+  ASSERT_HR(S_OK, script_->UpdateFromScript(source.get(), 1, 0, 4));
+  EXPECT_EQ((Lines{"s0", "s1"}), Texts());
+  source.Reset();
+  EXPECT_REFS(&notADictionary, 1);
+}

@@ -134,3 +134,81 @@ TEST_F(ScriptLoadTest, MissingFileAndUnimplementedOperations) {
   ASSERT_HR(S_OK, script_.As(IID_IUnknown, &unknown));
   EXPECT_EQ(static_cast<IUnknown*>(script_.get()), unknown.get());
 }
+
+namespace {
+
+// Every member ScriptLoad does not implement, called with arguments it
+// must not look at; each answers E_NOTIMPL and changes nothing.
+void ExpectEveryOtherMemberUnimplemented(IScript* script) {
+  ComPtr<IPersistFile> file;
+  ComPtr<IScriptData> data;
+  ASSERT_HR(S_OK, script->QueryInterface(IID_IPersistFile, file.put_void()));
+  ASSERT_HR(S_OK, script->QueryInterface(IidOf<IScriptData>(), data.put_void()));
+  BSTR bad = reinterpret_cast<BSTR>(1);
+  EXPECT_HR(E_NOTIMPL, script->get_Size(nullptr));
+  EXPECT_HR(E_NOTIMPL, script->get_Line(-1, nullptr));
+  EXPECT_HR(E_NOTIMPL, script->put_Line(-1, reinterpret_cast<IDispatch*>(1)));
+  EXPECT_HR(E_NOTIMPL, script->SetLineInfo(-1, bad, bad));
+  EXPECT_HR(E_NOTIMPL, script->GetLineInfo(-1, bad, nullptr));
+  EXPECT_HR(E_NOTIMPL, script->Empty());
+  EXPECT_HR(E_NOTIMPL, script->get_IsEmpty(nullptr));
+  EXPECT_HR(E_NOTIMPL, script->UpdateLineInfo(-1, bad, bad));
+  EXPECT_HR(E_NOTIMPL, script->RemoveLine(-1));
+  EXPECT_HR(E_NOTIMPL, script->DeleteLineInfo(-1, bad));
+  EXPECT_HR(E_NOTIMPL, script->get_Script(-1, nullptr));
+  EXPECT_HR(E_NOTIMPL, script->AppendScriptLine(bad));
+  EXPECT_HR(E_NOTIMPL, script->UpdateFromScript(reinterpret_cast<IUnknown*>(1), 99, -1, -1));
+  EXPECT_HR(E_NOTIMPL, script->get_ConcatScriptLinesWithComments(nullptr));
+  EXPECT_HR(E_NOTIMPL, script->SetNoDirty());
+  EXPECT_HR(E_NOTIMPL, script->ReplaceScriptStr(bad, bad, -1));
+  EXPECT_HR(E_NOTIMPL, file->GetClassID(nullptr));
+  EXPECT_HR(E_NOTIMPL, file->IsDirty());
+  EXPECT_HR(E_NOTIMPL, file->Save(reinterpret_cast<LPCOLESTR>(1), TRUE));
+  EXPECT_HR(E_NOTIMPL, file->SaveCompleted(reinterpret_cast<LPCOLESTR>(1)));
+  EXPECT_HR(E_NOTIMPL, file->GetCurFile(nullptr));
+  EXPECT_HR(E_NOTIMPL, data->ApplyUpdate(reinterpret_cast<ScriptUpdateInfo*>(1), reinterpret_cast<IUnknown*>(1)));
+  EXPECT_HR(E_NOTIMPL, data->CreateCopy(nullptr, nullptr));
+  EXPECT_HR(E_NOTIMPL, data->GetLineScript(-1, nullptr));
+}
+
+}  // namespace
+
+TEST_F(ScriptLoadTest, EveryOtherMemberIsUnimplemented) {
+  ExpectEveryOtherMemberUnimplemented(script_.get());
+  EXPECT_EQ("", Text());
+}
+
+// Aggregated, it answers through its inner unknown and works as alone;
+// its interfaces count on the outer object.
+TEST_F(ScriptLoadTest, AggregatedLoaderWorksThroughItsInnerUnknown) {
+  ComPtr<IClassFactory> factory = Factory(CLSID_ScriptLoad);
+  zantest::CountingObject outer;
+  IUnknown* inner = nullptr;  // the aggregating object's own reference, released by hand below
+  EXPECT_HR(CLASS_E_NOAGGREGATION, factory->CreateInstance(&outer, IID_IScript, reinterpret_cast<void**>(&inner)));
+  ASSERT_HR(S_OK, factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)));
+  factory.Reset();
+  {
+    ComPtr<IScript> script;
+    ASSERT_HR(S_OK, inner->QueryInterface(IID_IScript, script.put_void()));
+    EXPECT_REFS(&outer, 2);
+    ComPtr<IPersistFile> file;
+    ASSERT_HR(S_OK, inner->QueryInterface(IID_IPersistFile, file.put_void()));
+    folder_.Write("a.txt", "x @@ k_;_v_;_\r\nyz");
+    ASSERT_HR(S_OK, file->Load(folder_.WidePath("a.txt").c_str(), 0));
+    UniqueBstr text;
+    ASSERT_HR(S_OK, script->get_ConcatScriptLines(text.put()));
+    EXPECT_EQ("x\nyz\n", zantest::Narrow(text.get()));
+    file.Reset();
+    // The contained object's QueryInterface is the outer one's, which
+    // knows no interface of the loader; the members are reached directly.
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_HR(E_NOINTERFACE, script->QueryInterface(IID_IPersistFile, &none));
+  }
+  ComPtr<IScript> script;
+  ASSERT_HR(S_OK, inner->QueryInterface(IID_IScript, script.put_void()));
+  EXPECT_HR(E_NOTIMPL, script->get_Size(nullptr));
+  EXPECT_HR(E_NOTIMPL, script->SetNoDirty());
+  script.Reset();
+  EXPECT_REFS(&outer, 1);
+  EXPECT_EQ(0u, inner->Release());
+}
