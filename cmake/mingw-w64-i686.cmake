@@ -1,12 +1,4 @@
-# Cross-build for 32-bit Windows with mingw-w64 (posix threads); tests run
-# under Wine in a prefix private to the build tree.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh;win32;${CMAKE_BINARY_DIR}/wineprefix")
+# PE32, for 32-bit hosts; tests under 32-bit Wine.
+set(ZAN_MINGW_PROCESSOR i686)
+set(ZAN_WINE_ARCH win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

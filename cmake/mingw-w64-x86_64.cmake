@@ -1,13 +1,5 @@
-# Cross-build for 64-bit Windows with mingw-w64 (posix threads): the PE32+
-# server that 64-bit hosts load. Tests run under 64-bit Wine in a prefix
-# private to the build tree, which needs no i386 support from the kernel.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh;win64;${CMAKE_BINARY_DIR}/wineprefix")
+# PE32+, for 64-bit hosts; tests under 64-bit Wine, which needs no i386
+# support from the kernel.
+set(ZAN_MINGW_PROCESSOR x86_64)
+set(ZAN_WINE_ARCH win64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
