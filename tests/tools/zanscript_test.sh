@@ -89,6 +89,44 @@ status 2 "no arguments" --
 same utf8.script before.script "after the errors"
 same ansi.script ansi-utf8.script "ANSI file after the errors"
 
+# A guard before every write: a file whose document would not save back to
+# the same bytes is refused, naming its first line at fault, and stays whole.
+printf '\xef\xbb\xbfone\r\n\xc3(two\r\nthree' > undecodable.script
+printf '\xef\xbb\xbfone\r\nt\0wo\r\nthree' > nul.script
+printf 'D\0i\0m\0 \0x\0\r\0\n\0x\0 \0=\0 \0001\0' > utf16-no-mark.script
+printf '\xff\xfeo\0n\0e\0\r\0\n\0\000\xdcx\0' > lone-surrogate.script
+printf 'one\r\n\x01\x02\x03\x04binary' > binary.script
+printf '\xef\xbb\xbfone @@ k_;_1_;_k_;_2_;_\r\ntwo' > twice.script
+for case in "undecodable 1" "nul 1" "utf16-no-mark 0" "lone-surrogate 1" "binary 1" "twice 0"; do
+  set -- $case
+  f=$1.script && sum=$(cksum <$f) && rm -f out.script
+  status 1 "info set on $f" -- info set $f 0 k v
+  grep -q "line $2 (lines count from 0)" err.txt || fail "info set on $f: does not name line $2: $(cat err.txt)"
+  status 1 "info set --normalize on $f" -- info set --normalize $f 0 k v
+  status 1 "info del --normalize on $f" -- info del --normalize $f 0 k
+  status 1 "convert in place of $f" -- convert --to utf8 $f
+  status 1 "convert --normalize of $f" -- convert --normalize --to utf16le $f out.script
+  [ -e out.script ] && fail "a refused conversion of $f wrote a file"
+  [ "$(cksum <$f)" = "$sum" ] || fail "$f changed after refused writes"
+done
+# What only the format changes is listed and refused, then done with --normalize.
+printf 'one\ntwo @@ k_;_v_;_\n' > lf.script
+sum=$(cksum <lf.script)
+status 1 "LF line ends" -- info set lf.script 0 k v
+grep -q "LF line ends become CR LF; the last line break goes; --normalize" err.txt || fail "LF changes not listed: $(cat err.txt)"
+status 1 "LF line ends, convert" -- convert --to utf16le lf.script out.script
+[ -e out.script ] && fail "a refused conversion of lf.script wrote a file"
+[ "$(cksum <lf.script)" = "$sum" ] || fail "lf.script changed after refused writes"
+status 0 "set with --normalize" -- info set --normalize lf.script 0 k v
+printf 'one @@ k_;_v_;_\r\ntwo @@ k_;_v_;_' > lf-normalized.script
+same lf.script lf-normalized.script "set with --normalize"
+# A value that looks like an option is a value.
+status 0 "value -h" -- info set utf8.script 1 flag -h
+zs info get utf8.script 1 flag >got.txt
+[ "$(cat got.txt)" = "-h" ] || fail "value -h: $(cat got.txt)"
+status 0 "del it" -- info del utf8.script 1 flag
+same utf8.script before.script "after setting and deleting -h"
+
 status 0 "help" -- --help
 status 0 "command help" -- info --help
 zs --version >version.txt && grep -q '^zanscript [0-9]' version.txt || fail "version"

@@ -108,9 +108,12 @@ int ShowCommand(const Component& component, const Arguments& args) {
 
 int ConvertCommand(const Component& component, const Arguments& args) {
   const WString* to = nullptr;
+  bool normalize = false;
   std::vector<const WString*> files;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == OLESTR("--to")) {
+    if (args[i] == OLESTR("--normalize")) {
+      normalize = true;
+    } else if (args[i] == OLESTR("--to")) {
       if (++i == args.size()) return Usage("--to needs an encoding");
       to = &args[i];
     } else if (!args[i].empty() && args[i][0] == u'-') {
@@ -132,7 +135,7 @@ int ConvertCommand(const Component& component, const Arguments& args) {
     return Usage("unknown encoding " + Utf8(*to) + " (ansi, utf16le, utf8)");
   }
   Document document;
-  if (!document.Load(component, *files[0])) return kFailed;
+  if (!document.Load(component, *files[0]) || !document.SavesAsRead(*files[0], normalize)) return kFailed;
   if (encoding == kAnsi) {
     for (LONG i = 0, n = document.Size(); i < n; ++i) {
       bool fits = FitsAnsi(document.Text(i));
@@ -147,12 +150,17 @@ int ConvertCommand(const Component& component, const Arguments& args) {
   return document.Save(*files.back(), encoding) ? 0 : kFailed;
 }
 
-int InfoCommand(const Component& component, const Arguments& args) {
+int InfoCommand(const Component& component, const Arguments& given) {
+  // --normalize stands before FILE, so that a VALUE may read "--normalize".
+  Arguments args = given;
+  bool normalize = args.size() > 1 && args[1] == OLESTR("--normalize");
+  if (normalize) args.erase(args.begin() + 1);
   if (args.empty()) return Usage("info needs get, set or del");
   const WString& action = args[0];
   size_t expected = action == OLESTR("set") ? 5 : 4;
   if (action != OLESTR("get") && action != OLESTR("set") && action != OLESTR("del"))
     return Usage("info does not know " + Utf8(action));
+  if (normalize && action == OLESTR("get")) return Usage("info get writes nothing to normalize");
   if (args.size() != expected)
     return Usage("info " + Utf8(action) + " takes FILE LINE KEY" + (expected == 5 ? " VALUE" : ""));
   const WString& path = args[1];
@@ -174,6 +182,7 @@ int InfoCommand(const Component& component, const Arguments& args) {
       Print(Utf8(value.get() ? WString(value.get()) : WString()) + "\n");
       return 0;
     }
+    if (!document.SavesAsRead(path, normalize)) return kFailed;
     if (FAILED(document.Script()->DeleteLineInfo(line, name.get()))) {
       PrintError(path.c_str(), "cannot delete \"" + Utf8(key) + "\"");
       return kFailed;
@@ -190,6 +199,7 @@ int InfoCommand(const Component& component, const Arguments& args) {
       return kFailed;
     }
   }
+  if (!document.SavesAsRead(path, normalize)) return kFailed;
   if (FAILED(document.Script()->SetLineInfo(line, name.get(), Bstr(newValue).get()))) {
     PrintError(path.c_str(), "cannot set \"" + Utf8(key) + "\"");
     return kFailed;

@@ -1,7 +1,10 @@
 #include "document.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 
 #include "base/unique_bstr.h"
 #include "base/unique_variant.h"
@@ -15,12 +18,166 @@ namespace {
 const WCHAR kNeverSavedKey[] = OLESTR("with id");
 
 // The encoding its byte order mark names; none is ANSI.
-Encoding EncodingOf(FILE* file) {
-  unsigned char mark[3] = {};
-  size_t n = std::fread(mark, 1, 3, file);
-  if (n >= 2 && mark[0] == 0xFF && mark[1] == 0xFE) return kUtf16le;
-  if (n == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) return kUtf8;
+Encoding EncodingOf(const std::string& bytes) {
+  if (bytes.compare(0, 2, "\xFF\xFE") == 0) return kUtf16le;
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return kUtf8;
   return kAnsi;
+}
+
+std::string LineWord(size_t line) { return "line " + std::to_string(line) + " (lines count from 0)"; }
+
+// Why the file's bytes are not text the reader takes whole in the encoding
+// its mark names, with the first line (from 0) at fault; empty when they are.
+std::string NotText(const std::string& bytes, Encoding encoding) {
+  if (encoding == kUtf16le) {
+    size_t line = 0;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      unsigned unit = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+      if (unit == 0) return LineWord(line) + " holds a NUL character";
+      bool high = unit >= 0xD800 && unit < 0xDC00, low = unit >= 0xDC00 && unit < 0xE000;
+      unsigned next = i + 3 < bytes.size()
+                          ? (static_cast<unsigned char>(bytes[i + 2]) | static_cast<unsigned char>(bytes[i + 3]) << 8)
+                          : 0;
+      if (low || (high && !(next >= 0xDC00 && next < 0xE000))) return LineWord(line) + " is not valid UTF-16LE";
+      if (high) i += 2;
+      if (unit == u'\n') ++line;
+    }
+    if (bytes.size() % 2) return LineWord(line) + " ends in half a UTF-16 unit";
+    return std::string();
+  }
+  if (encoding == kAnsi && bytes.compare(0, 2, "\xFE\xFF") == 0)
+    return LineWord(0) + " starts with a UTF-16 big-endian mark, an encoding that is not read";
+  size_t start = encoding == kUtf8 ? 3 : 0, line = 0;
+  while (start <= bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    const char* text = bytes.data() + start;
+    int length = static_cast<int>(end - start);
+    for (int i = 0; i < length; ++i) {
+      unsigned char c = static_cast<unsigned char>(text[i]);
+      if (c == 0)
+        return LineWord(line) + (encoding == kUtf8 ? " holds a NUL byte"
+                                                   : " holds NUL bytes: a binary file or UTF-16 without a mark");
+      if (encoding == kAnsi && c < 0x20 && c != '\t' && c != '\r')
+        return LineWord(line) + " holds control bytes: a binary file, not ANSI text";
+    }
+    if (length > 0 &&
+        MultiByteToWideChar(encoding == kUtf8 ? CP_UTF8 : CP_ACP, MB_ERR_INVALID_CHARS, text, length, nullptr, 0) <= 0)
+      return LineWord(line) + (encoding == kUtf8 ? " is not valid UTF-8" : " is not text in the ANSI code page");
+    start = end + 1;
+    ++line;
+  }
+  return std::string();
+}
+
+WString Decode(const std::string& bytes, Encoding encoding) {
+  WString out;
+  if (encoding == kUtf16le) {
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+      out += static_cast<WCHAR>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    return out;
+  }
+  size_t start = encoding == kUtf8 ? 3 : 0;
+  if (bytes.size() <= start) return out;
+  UINT page = encoding == kUtf8 ? CP_UTF8 : CP_ACP;
+  int length = static_cast<int>(bytes.size() - start);
+  int n = MultiByteToWideChar(page, 0, bytes.data() + start, length, nullptr, 0);
+  if (n <= 0) return out;
+  out.resize(static_cast<size_t>(n));
+  MultiByteToWideChar(page, 0, bytes.data() + start, length, out.data(), n);
+  return out;
+}
+
+// A file's lines as the format splits them: at line feeds, with whether
+// each ended in CR LF, and whether the file ended in a line break.
+struct Lines {
+  std::vector<WString> text;
+  size_t crlf = 0, lf = 0;
+  bool lastBreak = false;
+};
+
+Lines Split(const WString& all) {
+  Lines lines;
+  size_t start = 0;
+  for (;;) {
+    size_t end = all.find(u'\n', start);
+    if (end == WString::npos) {
+      if (start < all.size() || lines.text.empty()) lines.text.push_back(all.substr(start));
+      lines.lastBreak = start == all.size() && !lines.text.empty() && start > 0;
+      return lines;
+    }
+    WString line = all.substr(start, end - start);
+    if (!line.empty() && line.back() == u'\r') {
+      line.pop_back();
+      ++lines.crlf;
+    } else {
+      ++lines.lf;
+    }
+    lines.text.push_back(line);
+    start = end + 1;
+  }
+}
+
+WString WithoutBlanks(const WString& text) {
+  WString out;
+  for (WCHAR c : text)
+    if (!IsWSpace(c)) out += c;
+  return out;
+}
+
+bool ReadAll(const WString& path, std::string* bytes, int* error) {
+  FILE* file = nullptr;
+  if ((*error = WFOpen(&file, path.c_str(), OLESTR("rb"))) != 0) return false;
+  char buffer[65536];
+  size_t n;
+  bytes->clear();
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, n);
+  *error = std::ferror(file) ? (errno ? errno : EIO) : 0;
+  std::fclose(file);
+  return *error == 0;
+}
+
+std::string ErrnoReason(int error) {
+  switch (error) {
+    case ENOENT: return "no such file";
+    case ENOTDIR: return "no such folder";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EISDIR: return "is a folder";
+    case ENOSPC: return "disk full";
+    default: return std::strerror(error);
+  }
+}
+
+// Where the tool may write a copy of a file for a moment: the temporary
+// folder the environment names, else the file's own folder. Kept to ASCII
+// names, which every target's narrow file calls take as they are.
+std::string TempName(const WString& path) {
+  std::string folder;
+  for (const char* name : {"TMPDIR", "TEMP", "TMP"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) {
+      folder = value;
+      break;
+    }
+  }
+  bool ascii = true;
+  for (char c : folder) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (folder.empty() || !ascii) {
+    folder.clear();
+    size_t slash = path.find_last_of(OLESTR("\\/"));
+    if (slash != WString::npos) {
+      for (size_t i = 0; i <= slash; ++i) ascii = ascii && path[i] < 0x80;
+      if (ascii)
+        for (size_t i = 0; i <= slash; ++i) folder += static_cast<char>(path[i]);
+    }
+  } else if (folder.back() != '/' && folder.back() != '\\') {
+    folder += '/';
+  }
+  std::random_device random;
+  char name[64];
+  std::snprintf(name, sizeof name, ".zanscript-check-%08x%08x.tmp", random(), random());
+  return folder + name;
 }
 
 std::vector<WString> Strings(VARIANT* array) {
@@ -42,17 +199,18 @@ std::vector<WString> Strings(VARIANT* array) {
 }  // namespace
 
 bool Document::Load(const Component& component, const WString& path) {
-  FILE* file = nullptr;
-  if (int error = WFOpen(&file, path.c_str(), OLESTR("rb"))) {
-    PrintError(path.c_str(), std::strerror(error));
+  int error = 0;
+  if (!ReadAll(path, &bytes_, &error)) {
+    PrintError(path.c_str(), "cannot read it: " + ErrnoReason(error));
     return false;
   }
-  encoding_ = EncodingOf(file);
-  std::fclose(file);
+  encoding_ = EncodingOf(bytes_);
   script_ = component.NewScript();
   zan::ComPtr<IPersistFile> persist;
-  if (!script_ || FAILED(script_.As(IidOf<IPersistFile>(), &persist)) || FAILED(persist->Load(path.c_str(), 0))) {
-    PrintError(path.c_str(), "cannot load the script");
+  HRESULT result = E_FAIL;
+  if (!script_ || FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
+      FAILED(result = persist->Load(path.c_str(), 0))) {
+    PrintError(path.c_str(), "cannot load the script: " + ReasonOf(result));
     return false;
   }
   return true;
@@ -60,12 +218,70 @@ bool Document::Load(const Component& component, const WString& path) {
 
 bool Document::Save(const WString& path, Encoding encoding) {
   zan::ComPtr<IPersistFile> persist;
-  if (FAILED(script_->put_SaveEncoding(encoding)) || FAILED(script_.As(IidOf<IPersistFile>(), &persist)) ||
-      FAILED(persist->Save(path.c_str(), TRUE))) {
-    PrintError(path.c_str(), "cannot save the script; the file is unchanged");
+  HRESULT result;
+  if (FAILED(result = script_->put_SaveEncoding(encoding)) || FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
+      FAILED(result = persist->Save(path.c_str(), TRUE))) {
+    PrintError(path.c_str(), "cannot save the script (" + ReasonOf(result) + "); the file is unchanged");
     return false;
   }
   return true;
+}
+
+bool Document::SavesAsRead(const WString& path, bool normalize) {
+  std::string why = NotText(bytes_, encoding_);
+  if (!why.empty()) {
+    PrintError(path.c_str(), why + "; nothing was written");
+    return false;
+  }
+  std::string copy = TempName(path);
+  WString copyName(copy.begin(), copy.end());
+  zan::ComPtr<IPersistFile> persist;
+  HRESULT result;
+  std::string saved;
+  int error = 0;
+  if (FAILED(result = script_->put_SaveEncoding(encoding_)) ||
+      FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
+      FAILED(result = persist->Save(copyName.c_str(), FALSE))) {
+    std::remove(copy.c_str());
+    PrintError(path.c_str(), "cannot check what a save would write (" + ReasonOf(result) + "); nothing was written");
+    return false;
+  }
+  bool read = ReadAll(copyName, &saved, &error);
+  std::remove(copy.c_str());
+  if (!read) {
+    PrintError(path.c_str(), "cannot check what a save would write (" + ErrnoReason(error) + "); nothing was written");
+    return false;
+  }
+  if (saved == bytes_) return true;
+  Lines before = Split(Decode(bytes_, encoding_)), after = Split(Decode(saved, encoding_));
+  size_t blanks = 0, firstBlanks = 0;
+  for (size_t i = 0; i < before.text.size(); ++i) {
+    if (i < after.text.size() && before.text[i] == after.text[i]) continue;
+    if (i >= after.text.size() || after.text.size() != before.text.size() ||
+        WithoutBlanks(before.text[i]) != WithoutBlanks(after.text[i])) {
+      PrintError(path.c_str(), LineWord(i) + " was not read as it stands and a save would lose it; nothing was written");
+      return false;
+    }
+    if (blanks++ == 0) firstBlanks = i;
+  }
+  if (after.text.size() != before.text.size()) {
+    PrintError(path.c_str(), "a save would add " + LineWord(before.text.size()) + "; nothing was written");
+    return false;
+  }
+  if (normalize) return true;
+  std::string changes;
+  auto add = [&changes](const std::string& change) { changes += (changes.empty() ? "" : "; ") + change; };
+  if (before.lf && after.crlf) add("LF line ends become CR LF");
+  if (before.crlf && after.lf) add("CR LF line ends become LF");
+  if (before.lastBreak && !after.lastBreak) add("the last line break goes");
+  if (!before.lastBreak && after.lastBreak) add("a last line break is added");
+  if (blanks)
+    add("blanks at the ends of information are trimmed on " + std::to_string(blanks) + " line" +
+        (blanks > 1 ? "s" : "") + ", the first " + LineWord(firstBlanks));
+  if (changes.empty()) add("its bytes change");
+  PrintError(path.c_str(), "a save would change what the format does not keep: " + changes +
+                               "; --normalize accepts this; nothing was written");
+  return false;
 }
 
 LONG Document::Size() const {
@@ -106,6 +322,28 @@ std::string WhyNotSavable(const WString& text, bool isKey) {
   if (!text.empty() && (IsWSpace(text.front()) || IsWSpace(text.back())))
     return "blanks at either end are not read back";
   return std::string();
+}
+
+std::string ReasonOf(HRESULT result) {
+  if (result == E_OUTOFMEMORY) return "out of memory";
+  if (((result >> 16) & 0x1FFF) == FACILITY_WIN32) {
+    switch (HRESULT_CODE(result)) {
+      case ERROR_FILE_NOT_FOUND: return "no such file";
+      case ERROR_PATH_NOT_FOUND: return "no such folder";
+      case ERROR_ACCESS_DENIED: return "permission denied";
+      case ERROR_SHARING_VIOLATION: return "the file is in use";
+      case ERROR_HANDLE_DISK_FULL:
+      case ERROR_DISK_FULL: return "disk full";
+      case ERROR_WRITE_FAULT: return "input/output error";
+      case ERROR_INVALID_NAME: return "a name not valid here";
+      case ERROR_NOT_ENOUGH_MEMORY: return "out of memory";
+      case ERROR_NO_UNICODE_TRANSLATION: return "text not in the file's encoding";
+      default: break;
+    }
+  }
+  char code[32];
+  std::snprintf(code, sizeof code, "error 0x%08X", static_cast<unsigned>(result));
+  return code;
 }
 
 bool FitsAnsi(const WString& text) {

@@ -18,6 +18,13 @@ class Document {
   bool Load(const Component& component, const WString& path);
   // Crash-safe: the old file stays whole when the save fails.
   bool Save(const WString& path, Encoding encoding);
+  // Whether saving the document as read gives back the file it was read
+  // from, before any edit is saved. What the reader could not take whole
+  // (undecodable or skipped lines, NUL bytes, bytes that are not text in
+  // the file's encoding) is refused; what only the format changes (line
+  // ends, the last line break, trailing blanks) is refused unless
+  // normalize. False, with the reason on stderr, when refused.
+  bool SavesAsRead(const WString& path, bool normalize);
 
   LONG Size() const;
   WString Text(LONG line) const;
@@ -29,6 +36,8 @@ class Document {
  private:
   zan::ComPtr<IScript4> script_;
   Encoding encoding_ = kUtf8;
+  // The file's bytes as read.
+  std::string bytes_;
 };
 
 // The key that holds a line's text.
@@ -37,5 +46,7 @@ extern const WCHAR kSourceKey[];
 // Why the saved format cannot hold this key or value as given (it has no
 // escaping), or an empty string when it can.
 std::string WhyNotSavable(const WString& text, bool isKey);
+// The reason the system gave for a failed file operation, in words.
+std::string ReasonOf(HRESULT result);
 // Whether the ANSI code page holds every character of the text.
 bool FitsAnsi(const WString& text);

@@ -81,11 +81,10 @@ int main(int argc, char** argv) {
   for (const Command& command : kCommands) {
     if (name != command.name) continue;
     Arguments rest(args.begin() + 2, args.end());
-    for (const WString& arg : rest) {
-      if (IsHelp(arg)) {
-        Print(command.help);
-        return 0;
-      }
+    // Only in first place: later, -h may be a FILE, KEY or VALUE.
+    if (!rest.empty() && IsHelp(rest[0])) {
+      Print(command.help);
+      return 0;
     }
     Component component;
     if (!component.Load()) return 1;
