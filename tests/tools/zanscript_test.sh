@@ -36,6 +36,14 @@ for f in utf8.script utf16.script; do
   zs cat "$f" >cat.txt && same cat.txt "$expected/cat.txt" "cat $f"
 done
 
+# cat prints every line show numbers: empty ones and, in UTF-16LE, one-character ones too.
+printf '\xef\xbb\xbf{\r\n\r\nx @@ k_;_v_;_\r\n}' > braces.script
+printf '{\n\nx\n}\n' > braces.txt
+zs convert --to utf16le braces.script braces16.script >/dev/null 2>&1
+for f in braces.script braces16.script; do
+  zs cat "$f" >cat.txt && same cat.txt braces.txt "cat $f"
+done
+
 # Conversions round-trip byte for byte, to a new file and in place.
 status 0 "to UTF-16LE" -- convert --to utf16le utf8.script converted.script
 same converted.script "$examples/greeting-utf16le.script" "UTF-8 to UTF-16LE"

@@ -46,27 +46,20 @@ bool ParseLine(const WString& text, const Document& document, const WString& pat
 
 }  // namespace
 
+// The lines as show numbers them, through the same reader, so that cat and
+// show never disagree on what a file holds.
 int CatCommand(const Component& component, const Arguments& args) {
   if (args.empty()) return Usage("cat needs at least one FILE");
   int status = 0;
   for (const WString& path : args) {
-    FILE* file = nullptr;
-    if (int error = WFOpen(&file, path.c_str(), OLESTR("rb"))) {
-      PrintError(path.c_str(), std::strerror(error));
+    Document document;
+    if (!document.Load(component, path)) {
       status = kFailed;
       continue;
     }
-    std::fclose(file);
-    zan::ComPtr<IScript> loader = component.NewScriptLoad();
-    zan::ComPtr<IPersistFile> persist;
-    zan::UniqueBstr text;
-    if (!loader || FAILED(loader.As(IidOf<IPersistFile>(), &persist)) || FAILED(persist->Load(path.c_str(), 0)) ||
-        FAILED(loader->get_ConcatScriptLines(text.put()))) {
-      PrintError(path.c_str(), "cannot load the script");
-      status = kFailed;
-      continue;
-    }
-    if (text.get()) Print(Utf8(text.get(), SysStringLen(text.get())));
+    std::string out;
+    for (LONG i = 0, n = document.Size(); i < n; ++i) out += Utf8(document.Text(i)) + "\n";
+    Print(out);
   }
   return status;
 }

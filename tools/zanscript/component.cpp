@@ -48,4 +48,3 @@ zan::ComPtr<I> Component::Create(REFCLSID clsid) const {
 }
 
 zan::ComPtr<IScript4> Component::NewScript() const { return Create<IScript4>(CLSID_Script); }
-zan::ComPtr<IScript> Component::NewScriptLoad() const { return Create<IScript>(CLSID_ScriptLoad); }

@@ -12,7 +12,6 @@ class Component {
   bool Load();
 
   zan::ComPtr<IScript4> NewScript() const;
-  zan::ComPtr<IScript> NewScriptLoad() const;
 
  private:
   template <class I>

@@ -34,7 +34,7 @@ const Command kCommands[] = {
      "usage: zanscript cat FILE...\n"
      "\n"
      "Prints the text of each saved script, a line feed after each line, without\n"
-     "the information saved after \" @@ \".\n"},
+     "the information saved after \" @@ \": every line show numbers, empty ones too.\n"},
     {"show", &ShowCommand,
      "usage: zanscript show [--json] FILE\n"
      "\n"
