@@ -91,6 +91,20 @@ for f in value key; do
   same $f.script $f-before.script "$f file after a refused conversion"
 done
 status 1 "value an ANSI file cannot hold" -- info set ansi.script 0 k "こんにちは"
+# Failures name the reason the system gave.
+mkdir -p folder
+status 1 "save into a missing folder" -- convert --to utf8 utf8.script nofolder/out.script
+grep -q "no such folder" err.txt || fail "missing folder not named: $(cat err.txt)"
+status 1 "save over a folder" -- convert --to utf8 utf8.script folder
+grep -Eq "is a folder|permission denied" err.txt || fail "folder not named: $(cat err.txt)"
+status 1 "show a missing file" -- show missing.script
+grep -q "no such file" err.txt || fail "missing file not named: $(cat err.txt)"
+if [ -w /dev/full ]; then
+  zs show utf8.script >/dev/full 2>err.txt && fail "output to a full device exits 0"
+  # Wine's C library keeps no reason for it.
+  want="disk full" && [ ${#runner[@]} -gt 0 ] && want="cannot write the output"
+  grep -q "$want" err.txt || fail "full device not named: $(cat err.txt)"
+fi
 status 2 "unknown encoding" -- convert --to latin1 utf8.script
 status 2 "unknown command" -- frob
 status 2 "no arguments" --

@@ -125,6 +125,12 @@ WString WithoutBlanks(const WString& text) {
   return out;
 }
 
+// A bare failure of the library leaves its cause for GetLastError.
+HRESULT WithCause(HRESULT result) {
+  DWORD error = GetLastError();
+  return result == E_FAIL && error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : result;
+}
+
 bool ReadAll(const WString& path, std::string* bytes, int* error) {
   FILE* file = nullptr;
   if ((*error = WFOpen(&file, path.c_str(), OLESTR("rb"))) != 0) return false;
@@ -208,9 +214,10 @@ bool Document::Load(const Component& component, const WString& path) {
   script_ = component.NewScript();
   zan::ComPtr<IPersistFile> persist;
   HRESULT result = E_FAIL;
+  SetLastError(ERROR_SUCCESS);
   if (!script_ || FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
       FAILED(result = persist->Load(path.c_str(), 0))) {
-    PrintError(path.c_str(), "cannot load the script: " + ReasonOf(result));
+    PrintError(path.c_str(), "cannot load the script: " + ReasonOf(WithCause(result)));
     return false;
   }
   return true;
@@ -219,9 +226,18 @@ bool Document::Load(const Component& component, const WString& path) {
 bool Document::Save(const WString& path, Encoding encoding) {
   zan::ComPtr<IPersistFile> persist;
   HRESULT result;
+  SetLastError(ERROR_SUCCESS);
   if (FAILED(result = script_->put_SaveEncoding(encoding)) || FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
       FAILED(result = persist->Save(path.c_str(), TRUE))) {
-    PrintError(path.c_str(), "cannot save the script (" + ReasonOf(result) + "); the file is unchanged");
+    result = WithCause(result);
+    std::string reason = ReasonOf(result);
+    std::string ignored;
+    int error = 0;
+    // A save creates the file when it is missing, so only its folder can be.
+    if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) reason = "no such folder";
+    if (result == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) && !ReadAll(path, &ignored, &error) && error == EISDIR)
+      reason = "is a folder";
+    PrintError(path.c_str(), "cannot save the script (" + reason + "); the file is unchanged");
     return false;
   }
   return true;
@@ -239,11 +255,12 @@ bool Document::SavesAsRead(const WString& path, bool normalize) {
   HRESULT result;
   std::string saved;
   int error = 0;
+  SetLastError(ERROR_SUCCESS);
   if (FAILED(result = script_->put_SaveEncoding(encoding_)) ||
       FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
       FAILED(result = persist->Save(copyName.c_str(), FALSE))) {
     std::remove(copy.c_str());
-    PrintError(path.c_str(), "cannot check what a save would write (" + ReasonOf(result) + "); nothing was written");
+    PrintError(path.c_str(), "cannot check what a save would write (" + ReasonOf(WithCause(result)) + "); nothing was written");
     return false;
   }
   bool read = ReadAll(copyName, &saved, &error);

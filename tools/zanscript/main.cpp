@@ -1,4 +1,6 @@
 // zanscript: inspect, convert and edit saved ZanScript files from a shell.
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -58,6 +60,20 @@ const Command kCommands[] = {
      "holding \"_;_\", \" @@ \" or a line break, or blanks at either end.\n"},
 };
 
+// A command's output counts only when it reached its destination: a full
+// disk or a closed pipe is a failure, not a success with nothing written.
+int Flushed(int status) {
+  errno = 0;
+  SetLastError(ERROR_SUCCESS);
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  int error = errno;
+  DWORD system = GetLastError();  // where the C library keeps no errno
+  bool full = error == ENOSPC || system == ERROR_DISK_FULL || system == ERROR_HANDLE_DISK_FULL;
+  PrintError(nullptr, std::string("cannot write the output: ") +
+                          (full ? "disk full" : error ? std::strerror(error) : "write error"));
+  return 1;
+}
+
 bool IsHelp(const WString& arg) { return arg == OLESTR("--help") || arg == OLESTR("-h"); }
 
 }  // namespace
@@ -71,11 +87,11 @@ int main(int argc, char** argv) {
   }
   if (IsHelp(args[1])) {
     Print(kToolHelp);
-    return 0;
+    return Flushed(0);
   }
   if (args[1] == OLESTR("--version")) {
     Print("zanscript " ZAN_VERSION "\n");
-    return 0;
+    return Flushed(0);
   }
   std::string name = Utf8(args[1]);
   for (const Command& command : kCommands) {
@@ -84,11 +100,11 @@ int main(int argc, char** argv) {
     // Only in first place: later, -h may be a FILE, KEY or VALUE.
     if (!rest.empty() && IsHelp(rest[0])) {
       Print(command.help);
-      return 0;
+      return Flushed(0);
     }
     Component component;
     if (!component.Load()) return 1;
-    return command.run(component, rest);
+    return Flushed(command.run(component, rest));
   }
   PrintError(nullptr, "unknown command " + name + " (see --help)");
   return 2;
