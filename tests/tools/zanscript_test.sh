@@ -30,11 +30,15 @@ cp "$examples/greeting.script" utf8.script
 cp "$examples/greeting-utf16le.script" utf16.script
 
 # Output for the samples, in both encodings.
+# show names the encoding it read on its first line.
 for f in utf8.script utf16.script; do
-  zs show "$f" >show.txt && same show.txt "$expected/show.txt" "show $f"
-  zs show --json "$f" >show.json && same show.json "$expected/show.json" "show --json $f"
+  zs show "$f" >show.txt && tail -n +2 show.txt >lines.txt && same lines.txt "$expected/show.txt" "show $f"
+  zs show --json "$f" >show.json && tail -n +2 show.json >lines.json && same lines.json "$expected/show.json" "show --json $f"
   zs cat "$f" >cat.txt && same cat.txt "$expected/cat.txt" "cat $f"
 done
+[ "$(head -1 show.txt)" = "encoding: utf16le, with a byte order mark" ] || fail "show's encoding: $(head -1 show.txt)"
+[ "$(head -1 show.json)" = '{"encoding":"utf16le","mark":true,"lines":[' ] || fail "show --json's encoding: $(head -1 show.json)"
+zs show utf8.script | head -1 | grep -qx "encoding: utf8, with a byte order mark" || fail "show's encoding of UTF-8"
 
 # cat prints every line show numbers: empty ones and, in UTF-16LE, one-character ones too.
 printf '\xef\xbb\xbf{\r\n\r\nx @@ k_;_v_;_\r\n}' > braces.script
@@ -131,6 +135,28 @@ for case in "undecodable 1" "nul-byte 1" "utf16-no-mark 0" "lone-surrogate 1" "b
   [ -e out.script ] && fail "a refused conversion of $f wrote a file"
   [ "$(cksum <$f)" = "$sum" ] || fail "$f changed after refused writes"
 done
+# UTF-8 without a mark is refused for edits with a hint; --from reads it so.
+printf 'caf\xc3\xa9\r\nx' > nomark.script
+sum=$(cksum <nomark.script)
+zs show nomark.script | head -1 | grep -q "^encoding: ansi (code page [0-9]*), without a byte order mark" || fail "show names ANSI"
+status 1 "UTF-8 without a mark" -- info set nomark.script 1 k v
+grep -q "line 0 (lines count from 0).*--from utf8" err.txt || fail "no hint for UTF-8 without a mark: $(cat err.txt)"
+status 1 "UTF-8 without a mark, convert" -- convert --to utf8 nomark.script
+[ "$(cksum <nomark.script)" = "$sum" ] || fail "nomark.script changed after refused writes"
+zs show --from utf8 nomark.script >show.txt
+[ "$(sed -n 2p show.txt)" = "0: café" ] || fail "show --from utf8: $(sed -n 2p show.txt)"
+head -1 show.txt | grep -qx "encoding: utf8, without a byte order mark (as --from said)" || fail "show --from names it: $(head -1 show.txt)"
+status 0 "convert --from utf8 adds the mark" -- convert --from utf8 --to utf8 nomark.script marked.script
+printf '\xef\xbb\xbfcaf\xc3\xa9\r\nx' > marked-expected.script
+same marked.script marked-expected.script "convert --from utf8 --to utf8"
+status 0 "set --from ansi" -- info set --from ansi nomark.script 1 k v
+zs info get nomark.script 0 k >/dev/null 2>&1 && fail "set --from ansi set the wrong line"
+printf 'D\0i\0m\0\r\0\n\0x\0' > nomark16.script
+status 0 "convert --from utf16le" -- convert --from utf16le --to utf8 nomark16.script nomark16-8.script
+printf '\xef\xbb\xbfDim\r\nx' > nomark16-expected.script
+same nomark16-8.script nomark16-expected.script "convert --from utf16le"
+status 2 "unknown --from" -- show --from latin1 utf8.script
+
 # What only the format changes is listed and refused, then done with --normalize.
 printf 'one\ntwo @@ k_;_v_;_\n' > lf.script
 sum=$(cksum <lf.script)

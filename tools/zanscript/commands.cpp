@@ -22,6 +22,19 @@ zan::UniqueBstr Bstr(const WString& text) {
   return zan::UniqueBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
 
+// --from ENCODING at args[*i], moving *i past its value.
+bool ParseFrom(const Arguments& args, size_t* i, Encoding* from, int* status) {
+  if (++*i == args.size()) {
+    *status = Usage("--from needs an encoding");
+    return false;
+  }
+  if (!ParseEncoding(args[*i], from)) {
+    *status = Usage("unknown encoding " + Utf8(args[*i]) + " (ansi, utf16le, utf8)");
+    return false;
+  }
+  return true;
+}
+
 // A line index as show prints it, within the script.
 bool ParseLine(const WString& text, const Document& document, const WString& path, LONG* line, int* status) {
   long long value = 0;
@@ -67,9 +80,16 @@ int CatCommand(const Component& component, const Arguments& args) {
 int ShowCommand(const Component& component, const Arguments& args) {
   bool json = false;
   const WString* path = nullptr;
-  for (const WString& a : args) {
+  Encoding fromEncoding;
+  const Encoding* from = nullptr;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const WString& a = args[i];
+    int status = 0;
     if (a == OLESTR("--json")) {
       json = true;
+    } else if (a == OLESTR("--from")) {
+      if (!ParseFrom(args, &i, &fromEncoding, &status)) return status;
+      from = &fromEncoding;
     } else if (!a.empty() && a[0] == u'-') {
       return Usage("show does not know " + Utf8(a));
     } else if (path) {
@@ -80,8 +100,10 @@ int ShowCommand(const Component& component, const Arguments& args) {
   }
   if (!path) return Usage("show needs a FILE");
   Document document;
-  if (!document.Load(component, *path)) return kFailed;
-  std::string out = json ? "[\n" : "";
+  if (!document.Load(component, *path, from)) return kFailed;
+  std::string out = json ? std::string("{\"encoding\":\"") + NameOf(document.FileEncoding()) + "\",\"mark\":" +
+                               (document.Marked() ? "true" : "false") + ",\"lines\":[\n"
+                         : "encoding: " + document.Described() + "\n";
   for (LONG i = 0, n = document.Size(); i < n; ++i) {
     auto info = document.Info(i);
     if (json) {
@@ -94,7 +116,7 @@ int ShowCommand(const Component& component, const Arguments& args) {
       for (const auto& [key, value] : info) out += "    " + Utf8(key) + " = " + Utf8(value) + "\n";
     }
   }
-  if (json) out += "]\n";
+  if (json) out += "]}\n";
   Print(out);
   return 0;
 }
@@ -102,10 +124,16 @@ int ShowCommand(const Component& component, const Arguments& args) {
 int ConvertCommand(const Component& component, const Arguments& args) {
   const WString* to = nullptr;
   bool normalize = false;
+  Encoding fromEncoding;
+  const Encoding* from = nullptr;
   std::vector<const WString*> files;
   for (size_t i = 0; i < args.size(); ++i) {
+    int status = 0;
     if (args[i] == OLESTR("--normalize")) {
       normalize = true;
+    } else if (args[i] == OLESTR("--from")) {
+      if (!ParseFrom(args, &i, &fromEncoding, &status)) return status;
+      from = &fromEncoding;
     } else if (args[i] == OLESTR("--to")) {
       if (++i == args.size()) return Usage("--to needs an encoding");
       to = &args[i];
@@ -118,17 +146,9 @@ int ConvertCommand(const Component& component, const Arguments& args) {
   if (!to) return Usage("convert needs --to ansi|utf16le|utf8");
   if (files.empty() || files.size() > 2) return Usage("convert takes IN and an optional OUT");
   Encoding encoding;
-  if (*to == OLESTR("ansi")) {
-    encoding = kAnsi;
-  } else if (*to == OLESTR("utf16le")) {
-    encoding = kUtf16le;
-  } else if (*to == OLESTR("utf8")) {
-    encoding = kUtf8;
-  } else {
-    return Usage("unknown encoding " + Utf8(*to) + " (ansi, utf16le, utf8)");
-  }
+  if (!ParseEncoding(*to, &encoding)) return Usage("unknown encoding " + Utf8(*to) + " (ansi, utf16le, utf8)");
   Document document;
-  if (!document.Load(component, *files[0]) || !document.SavesAsRead(*files[0], normalize)) return kFailed;
+  if (!document.Load(component, *files[0], from) || !document.SavesAsRead(*files[0], normalize)) return kFailed;
   if (encoding == kAnsi) {
     for (LONG i = 0, n = document.Size(); i < n; ++i) {
       bool fits = FitsAnsi(document.Text(i));
@@ -144,10 +164,23 @@ int ConvertCommand(const Component& component, const Arguments& args) {
 }
 
 int InfoCommand(const Component& component, const Arguments& given) {
-  // --normalize stands before FILE, so that a VALUE may read "--normalize".
+  // Options stand before FILE, so that a KEY or VALUE may look like one.
   Arguments args = given;
-  bool normalize = args.size() > 1 && args[1] == OLESTR("--normalize");
-  if (normalize) args.erase(args.begin() + 1);
+  bool normalize = false;
+  Encoding fromEncoding;
+  const Encoding* from = nullptr;
+  while (args.size() > 1 && (args[1] == OLESTR("--normalize") || args[1] == OLESTR("--from"))) {
+    if (args[1] == OLESTR("--normalize")) {
+      normalize = true;
+      args.erase(args.begin() + 1);
+      continue;
+    }
+    size_t i = 1;
+    int status = 0;
+    if (!ParseFrom(args, &i, &fromEncoding, &status)) return status;
+    from = &fromEncoding;
+    args.erase(args.begin() + 1, args.begin() + 3);
+  }
   if (args.empty()) return Usage("info needs get, set or del");
   const WString& action = args[0];
   size_t expected = action == OLESTR("set") ? 5 : 4;
@@ -159,7 +192,7 @@ int InfoCommand(const Component& component, const Arguments& given) {
   const WString& path = args[1];
   const WString& key = args[3];
   Document document;
-  if (!document.Load(component, path)) return kFailed;
+  if (!document.Load(component, path, from)) return kFailed;
   LONG line = 0;
   int status = 0;
   if (!ParseLine(args[2], document, path, &line, &status)) return status;

@@ -24,6 +24,8 @@ Encoding EncodingOf(const std::string& bytes) {
   return kAnsi;
 }
 
+const char* MarkOf(Encoding encoding) { return encoding == kUtf16le ? "\xFF\xFE" : "\xEF\xBB\xBF"; }
+
 std::string LineWord(size_t line) { return "line " + std::to_string(line) + " (lines count from 0)"; }
 
 // Why the file's bytes are not text the reader takes whole in the encoding
@@ -155,6 +157,19 @@ std::string ErrnoReason(int error) {
   }
 }
 
+// Where a mark-less file holds UTF-8 that is not ASCII, the line (from 0)
+// of its first such character; -1 when it holds none or is no UTF-8.
+long FirstUtf8Line(const std::string& bytes) {
+  size_t first = 0;
+  while (first < bytes.size() && static_cast<unsigned char>(bytes[first]) < 0x80) ++first;
+  if (first == bytes.size() ||
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0) <= 0)
+    return -1;
+  long line = 0;
+  for (size_t i = 0; i < first; ++i) line += bytes[i] == '\n';
+  return line;
+}
+
 // Where the tool may write a copy of a file for a moment: the temporary
 // folder the environment names, else the file's own folder. Kept to ASCII
 // names, which every target's narrow file calls take as they are.
@@ -204,23 +219,61 @@ std::vector<WString> Strings(VARIANT* array) {
 
 }  // namespace
 
-bool Document::Load(const Component& component, const WString& path) {
+bool Document::Load(const Component& component, const WString& path, const Encoding* from) {
   int error = 0;
   if (!ReadAll(path, &bytes_, &error)) {
     PrintError(path.c_str(), "cannot read it: " + ErrnoReason(error));
     return false;
   }
   encoding_ = EncodingOf(bytes_);
+  marked_ = encoding_ != kAnsi;
+  told_ = from && !marked_;
+  if (from && marked_ && *from != encoding_) {
+    PrintError(path.c_str(), std::string("its byte order mark says ") + NameOf(encoding_) +
+                                 "; --from is for a file without one");
+    return false;
+  }
+  // The library reads a mark-less file as ANSI: another encoding it reads
+  // from a copy that carries the mark, which the document then saves.
+  WString source = path;
+  std::string copy;
+  if (told_ && *from != kAnsi) {
+    encoding_ = *from;
+    bytes_.insert(0, MarkOf(encoding_));
+    copy = TempName(path);
+    source.assign(copy.begin(), copy.end());
+    FILE* file = nullptr;
+    bool written = WFOpen(&file, source.c_str(), OLESTR("wb")) == 0;
+    if (written) {
+      written = std::fwrite(bytes_.data(), 1, bytes_.size(), file) == bytes_.size();
+      written = std::fclose(file) == 0 && written;
+    }
+    if (!written) {
+      std::remove(copy.c_str());
+      PrintError(path.c_str(), "cannot read it as " + std::string(NameOf(encoding_)) + ": no temporary copy");
+      return false;
+    }
+  }
   script_ = component.NewScript();
   zan::ComPtr<IPersistFile> persist;
   HRESULT result = E_FAIL;
   SetLastError(ERROR_SUCCESS);
   if (!script_ || FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
-      FAILED(result = persist->Load(path.c_str(), 0))) {
-    PrintError(path.c_str(), "cannot load the script: " + ReasonOf(WithCause(result)));
+      FAILED(result = persist->Load(source.c_str(), 0)))
+    result = WithCause(result);
+  if (!copy.empty()) std::remove(copy.c_str());
+  if (FAILED(result)) {
+    PrintError(path.c_str(), "cannot load the script: " + ReasonOf(result));
     return false;
   }
   return true;
+}
+
+std::string Document::Described() const {
+  std::string name = NameOf(encoding_);
+  if (encoding_ == kAnsi) name += " (code page " + std::to_string(GetACP()) + ")";
+  return name + (marked_ ? ", with a byte order mark" : ", without a byte order mark") +
+         (told_ ? " (as --from said)" : "");
 }
 
 bool Document::Save(const WString& path, Encoding encoding) {
@@ -247,6 +300,13 @@ bool Document::SavesAsRead(const WString& path, bool normalize) {
   std::string why = NotText(bytes_, encoding_);
   if (!why.empty()) {
     PrintError(path.c_str(), why + "; nothing was written");
+    return false;
+  }
+  long utf8 = encoding_ == kAnsi && !told_ ? FirstUtf8Line(bytes_) : -1;
+  if (utf8 >= 0) {
+    PrintError(path.c_str(), LineWord(static_cast<size_t>(utf8)) +
+                                 " reads as UTF-8, but without a byte order mark the file is taken as ANSI; "
+                                 "choose with --from utf8 or --from ansi; nothing was written");
     return false;
   }
   std::string copy = TempName(path);
@@ -327,6 +387,21 @@ std::vector<std::pair<WString, WString>> Document::Info(LONG line) const {
   for (size_t i = 0; i < k.size() && i < v.size(); ++i)
     if (k[i] != kSourceKey) info.emplace_back(k[i], v[i]);
   return info;
+}
+
+const char* NameOf(Encoding encoding) {
+  return encoding == kAnsi ? "ansi" : encoding == kUtf16le ? "utf16le" : "utf8";
+}
+
+bool ParseEncoding(const WString& name, Encoding* encoding) {
+  for (Encoding e : {kAnsi, kUtf16le, kUtf8}) {
+    const char* n = NameOf(e);
+    if (name == WString(n, n + std::char_traits<char>::length(n))) {
+      *encoding = e;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string WhyNotSavable(const WString& text, bool isKey) {

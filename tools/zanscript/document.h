@@ -14,8 +14,10 @@ enum Encoding : LONG { kAnsi = 0, kUtf16le = 1, kUtf8 = 2 };
 
 class Document {
  public:
-  // False, with the reason on stderr, when the file cannot be read.
-  bool Load(const Component& component, const WString& path);
+  // False, with the reason on stderr, when the file cannot be read. A file
+  // without a byte order mark is read as ANSI unless from names another
+  // encoding.
+  bool Load(const Component& component, const WString& path, const Encoding* from = nullptr);
   // Crash-safe: the old file stays whole when the save fails.
   bool Save(const WString& path, Encoding encoding);
   // Whether saving the document as read gives back the file it was read
@@ -32,13 +34,23 @@ class Document {
   std::vector<std::pair<WString, WString>> Info(LONG line) const;
   IScript4* Script() const { return script_.get(); }
   Encoding FileEncoding() const { return encoding_; }
+  // What was read: "utf8, with a byte order mark" and the like.
+  std::string Described() const;
+  bool Marked() const { return marked_; }
 
  private:
   zan::ComPtr<IScript4> script_;
   Encoding encoding_ = kUtf8;
+  bool marked_ = true;  // the file's own mark named the encoding
+  bool told_ = false;   // --from named it
   // The file's bytes as read.
   std::string bytes_;
 };
+
+// "ansi", "utf16le", "utf8": the names the options take.
+const char* NameOf(Encoding encoding);
+// The encoding an option names; false for none.
+bool ParseEncoding(const WString& name, Encoding* encoding);
 
 // The key that holds a line's text.
 extern const WCHAR kSourceKey[];

@@ -17,10 +17,18 @@ const char kToolHelp[] =
     "\n"
     "commands:\n"
     "  cat FILE...                      the plain text of saved scripts\n"
-    "  show [--json] FILE               each line with its index, text and information\n"
-    "  convert --to ENCODING IN [OUT]   save in another encoding (ansi, utf16le, utf8)\n"
-    "  info get|set|del FILE LINE KEY [VALUE]\n"
+    "  show [--json] [--from ENC] FILE  the encoding read, each line with its index,\n"
+    "                                   text and information\n"
+    "  convert [--normalize] [--from ENC] --to ENC IN [OUT]\n"
+    "                                   save in another encoding (ansi, utf16le, utf8)\n"
+    "  info get|set|del [--normalize] [--from ENC] FILE LINE KEY [VALUE]\n"
     "                                   read, set or delete one piece of a line's information\n"
+    "\n"
+    "A file is written only when saving it unedited gives back its bytes: a file\n"
+    "the reader cannot take whole is refused; line ends, the last line break and\n"
+    "blanks the format does not keep are listed and changed only with --normalize.\n"
+    "A file without a byte order mark is read as ANSI unless --from names utf8 or\n"
+    "utf16le (saving then adds the mark).\n"
     "\n"
     "zanscript COMMAND --help tells more; --version tells the version.\n"
     "Exit status: 0 done, 1 failed (no file changed), 2 wrong usage.\n";
@@ -38,21 +46,25 @@ const Command kCommands[] = {
      "Prints the text of each saved script, a line feed after each line, without\n"
      "the information saved after \" @@ \": every line show numbers, empty ones too.\n"},
     {"show", &ShowCommand,
-     "usage: zanscript show [--json] FILE\n"
+     "usage: zanscript show [--json] [--from ansi|utf16le|utf8] FILE\n"
      "\n"
-     "Prints each line's index (from 0, as LINE in info), its text and its\n"
-     "information. With --json: a JSON array, one object per line:\n"
-     "  {\"index\":0,\"text\":\"...\",\"info\":{\"key\":\"value\"}}\n"},
+     "Prints the encoding read, then each line's index (from 0, as LINE in info),\n"
+     "its text and its information. With --json: an object with the encoding,\n"
+     "whether the file has a byte order mark, and one object per line:\n"
+     "  {\"encoding\":\"utf8\",\"mark\":true,\"lines\":[\n"
+     "  {\"index\":0,\"text\":\"...\",\"info\":{\"key\":\"value\"}}]}\n"
+     "--from reads a file without a byte order mark in that encoding.\n"},
     {"convert", &ConvertCommand,
-     "usage: zanscript convert --to ansi|utf16le|utf8 IN [OUT]\n"
+     "usage: zanscript convert [--normalize] [--from ENC] --to ansi|utf16le|utf8 IN [OUT]\n"
      "\n"
      "Loads IN and saves it, lines and information, in the encoding given: to OUT,\n"
      "or in place. The old file stays whole if the save fails. Text that the ANSI\n"
-     "code page cannot hold is refused rather than replaced.\n"},
+     "code page cannot hold is refused rather than replaced, and so is a file that\n"
+     "would not save back as it was read (see zanscript --help).\n"},
     {"info", &InfoCommand,
-     "usage: zanscript info get FILE LINE KEY\n"
-     "       zanscript info set FILE LINE KEY VALUE\n"
-     "       zanscript info del FILE LINE KEY\n"
+     "usage: zanscript info get [--from ENC] FILE LINE KEY\n"
+     "       zanscript info set [--normalize] [--from ENC] FILE LINE KEY VALUE\n"
+     "       zanscript info del [--normalize] [--from ENC] FILE LINE KEY\n"
      "\n"
      "Reads, sets or deletes one piece of information of line LINE (from 0) and\n"
      "saves the file in its own encoding. The saved format has no escaping, so a\n"
