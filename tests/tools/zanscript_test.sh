@@ -176,6 +176,7 @@ status 0 "del it" -- info del utf8.script 1 flag
 same utf8.script before.script "after setting and deleting -h"
 
 status 0 "help" -- --help
+grep -q "^ANSI here is code page [0-9]*\.$" out.txt || fail "help does not name the ANSI code page"
 status 0 "command help" -- info --help
 zs --version >version.txt && grep -q '^zanscript [0-9]' version.txt || fail "version"
 

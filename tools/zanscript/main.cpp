@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (IsHelp(args[1])) {
-    Print(kToolHelp);
+    Print(kToolHelp + std::string("ANSI here is code page ") + std::to_string(GetACP()) + ".\n");
     return Flushed(0);
   }
   if (args[1] == OLESTR("--version")) {
