@@ -139,6 +139,9 @@ done
 printf 'caf\xc3\xa9\r\nx' > nomark.script
 sum=$(cksum <nomark.script)
 zs show nomark.script | head -1 | grep -q "^encoding: ansi (code page [0-9]*), without a byte order mark" || fail "show names ANSI"
+zs show nomark.script | head -1 | grep -q "line 0 (lines count from 0) reads as UTF-8" || fail "show does not say the file reads as UTF-8"
+zs show utf16-no-mark.script | head -1 | grep -q "UTF-16 without a mark" || fail "show does not name UTF-16 without a mark"
+zs show --json utf16-no-mark.script | head -1 | grep -q '"note":".*UTF-16 without a mark' || fail "show --json does not name UTF-16 without a mark"
 status 1 "UTF-8 without a mark" -- info set nomark.script 1 k v
 grep -q "line 0 (lines count from 0).*--from utf8" err.txt || fail "no hint for UTF-8 without a mark: $(cat err.txt)"
 status 1 "UTF-8 without a mark, convert" -- convert --to utf8 nomark.script

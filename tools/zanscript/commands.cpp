@@ -101,9 +101,12 @@ int ShowCommand(const Component& component, const Arguments& args) {
   if (!path) return Usage("show needs a FILE");
   Document document;
   if (!document.Load(component, *path, from)) return kFailed;
+  std::string doubt = document.Doubt();
+  WString note(doubt.begin(), doubt.end());  // ASCII
   std::string out = json ? std::string("{\"encoding\":\"") + NameOf(document.FileEncoding()) + "\",\"mark\":" +
-                               (document.Marked() ? "true" : "false") + ",\"lines\":[\n"
-                         : "encoding: " + document.Described() + "\n";
+                               (document.Marked() ? "true" : "false") +
+                               (doubt.empty() ? "" : ",\"note\":" + JsonString(note)) + ",\"lines\":[\n"
+                         : "encoding: " + document.Described() + (doubt.empty() ? "" : "; " + doubt) + "\n";
   for (LONG i = 0, n = document.Size(); i < n; ++i) {
     auto info = document.Info(i);
     if (json) {

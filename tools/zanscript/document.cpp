@@ -269,6 +269,16 @@ bool Document::Load(const Component& component, const WString& path, const Encod
   return true;
 }
 
+std::string Document::Doubt() const {
+  std::string why = NotText(bytes_, encoding_);
+  long utf8 = why.empty() && encoding_ == kAnsi && !told_ ? FirstUtf8Line(bytes_) : -1;
+  if (utf8 >= 0)
+    why = LineWord(static_cast<size_t>(utf8)) +
+          " reads as UTF-8, but without a byte order mark the file is taken as ANSI; "
+          "choose with --from utf8 or --from ansi";
+  return why;
+}
+
 std::string Document::Described() const {
   std::string name = NameOf(encoding_);
   if (encoding_ == kAnsi) name += " (code page " + std::to_string(GetACP()) + ")";
@@ -297,16 +307,9 @@ bool Document::Save(const WString& path, Encoding encoding) {
 }
 
 bool Document::SavesAsRead(const WString& path, bool normalize) {
-  std::string why = NotText(bytes_, encoding_);
+  std::string why = Doubt();
   if (!why.empty()) {
     PrintError(path.c_str(), why + "; nothing was written");
-    return false;
-  }
-  long utf8 = encoding_ == kAnsi && !told_ ? FirstUtf8Line(bytes_) : -1;
-  if (utf8 >= 0) {
-    PrintError(path.c_str(), LineWord(static_cast<size_t>(utf8)) +
-                                 " reads as UTF-8, but without a byte order mark the file is taken as ANSI; "
-                                 "choose with --from utf8 or --from ansi; nothing was written");
     return false;
   }
   std::string copy = TempName(path);

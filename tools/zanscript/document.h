@@ -37,6 +37,9 @@ class Document {
   // What was read: "utf8, with a byte order mark" and the like.
   std::string Described() const;
   bool Marked() const { return marked_; }
+  // Why the file may not be what it was read as (not text in its encoding,
+  // or UTF-8 taken as ANSI), naming the first line at fault; empty if none.
+  std::string Doubt() const;
 
  private:
   zan::ComPtr<IScript4> script_;
