@@ -123,7 +123,8 @@ printf 'D\0i\0m\0 \0x\0\r\0\n\0x\0 \0=\0 \0001\0' > utf16-no-mark.script
 printf '\xff\xfeo\0n\0e\0\r\0\n\0\000\xdcx\0' > lone-surrogate.script
 printf 'one\r\n\x01\x02\x03\x04binary' > binary.script
 printf '\xef\xbb\xbfone @@ k_;_1_;_k_;_2_;_\r\ntwo' > twice.script
-for case in "undecodable 1" "nul-byte 1" "utf16-no-mark 0" "lone-surrogate 1" "binary 1" "twice 0"; do
+printf '\xfe\xff\0o\0n\0e' > big-endian.script
+for case in "undecodable 1" "nul-byte 1" "utf16-no-mark 0" "lone-surrogate 1" "binary 1" "twice 0" "big-endian 0"; do
   set -- $case
   f=$1.script && sum=$(cksum <$f) && rm -f out.script
   status 1 "info set on $f" -- info set $f 0 k v
