@@ -9,9 +9,13 @@ HRESULT STDMETHODCALLTYPE CComClassFactory::QueryInterface(REFIID iid, void** pp
   return S_OK;
 }
 
+// The module lock is taken before a client's reference exists and given
+// back only after it is gone, so no thread ever finds the count at 0 while
+// another holds the class object (it would unload the library under it).
 ULONG STDMETHODCALLTYPE CComClassFactory::AddRef() noexcept {
+  ZanModule().Lock();
   LONG count = InterlockedIncrement(&refs_);
-  if (count == 2) ZanModule().Lock();
+  if (count != 2) ZanModule().Unlock();  // only the first client reference keeps it
   return static_cast<ULONG>(count);
 }
 

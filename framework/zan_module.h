@@ -4,6 +4,8 @@
 // platform's global interface table, made on request.
 #pragma once
 
+#include <atomic>
+
 #include "zanole/zanole.h"
 
 class CZanScriptModule {
@@ -13,9 +15,11 @@ class CZanScriptModule {
   CZanScriptModule(const CZanScriptModule&) = delete;
   CZanScriptModule& operator=(const CZanScriptModule&) = delete;
 
-  LONG Lock() { return InterlockedIncrement(&lockCount_); }
-  LONG Unlock() { return InterlockedDecrement(&lockCount_); }
-  LONG GetLockCount() const { return lockCount_; }
+  // Objects on any thread lock and unlock while DllCanUnloadNow reads the
+  // count on another: every access is atomic.
+  LONG Lock() { return ++lockCount_; }
+  LONG Unlock() { return --lockCount_; }
+  LONG GetLockCount() const { return lockCount_.load(); }
   CRITICAL_SECTION& CriticalSection() { return criticalSection_; }
 
   // True when the critical section could not be made: the library then
@@ -31,7 +35,7 @@ class CZanScriptModule {
   void Term() noexcept;
 
  private:
-  LONG volatile lockCount_ = 0;
+  std::atomic<LONG> lockCount_{0};
   CRITICAL_SECTION criticalSection_;
   IGlobalInterfaceTable* globalInterfaceTable_ = nullptr;
   bool initialized_ = false;

@@ -1,6 +1,11 @@
 // Object creation through the registry: a class's InprocServer32 names the
 // library to load; its DllGetClassObject hands out the class object.
-// Loaded servers stay loaded until CoFreeUnusedLibraries finds them idle.
+// Loaded servers stay loaded until CoFreeUnusedLibraries finds them idle,
+// as Windows does: no call into the server in progress, DllCanUnloadNow
+// answering S_OK, and both for a delay. The delay covers what no count
+// shows: a thread that has just given back the server's last lock and is
+// still running its code (the end of a Release, a destructor).
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -17,10 +22,17 @@ namespace {
 
 thread_local int g_initCount = 0;
 
+using Clock = std::chrono::steady_clock;
+// Windows' own default (CoFreeUnusedLibraries, or a delay of INFINITE).
+constexpr std::chrono::milliseconds kDefaultUnloadDelay = std::chrono::minutes(10);
+
 struct Server {
-  HMODULE module;
-  HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, LPVOID*);
-  HRESULT(STDAPICALLTYPE* canUnloadNow)();
+  HMODULE module = nullptr;
+  HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, LPVOID*) = nullptr;
+  HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
+  int calls = 0;           // calls into the server in progress; it stays loaded across them
+  bool idle = false;       // found unloadable by the last sweep, and since when
+  Clock::time_point idleSince;
 };
 
 std::mutex g_serversLock;
@@ -50,25 +62,34 @@ bool ReadDefault(const std::u16string& path, std::u16string* text) {
   return ok;
 }
 
-HRESULT LoadServer(const std::u16string& path, Server* out) {
+// The server at path, loaded if need be, held for one call into it: the
+// caller ends the call with EndCall.
+HRESULT BeginCall(const std::u16string& path, Server** out) {
   std::lock_guard<std::mutex> hold(g_serversLock);
   auto it = Servers().find(path);
-  if (it != Servers().end()) {
-    *out = it->second;
-    return S_OK;
+  if (it == Servers().end()) {
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (!module) return CO_E_DLLNOTFOUND;
+    Server server;
+    server.module = module;
+    server.getClassObject = Entry<decltype(server.getClassObject)>(module, "DllGetClassObject");
+    server.canUnloadNow = Entry<decltype(server.canUnloadNow)>(module, "DllCanUnloadNow");
+    if (!server.getClassObject) {
+      FreeLibrary(module);
+      return CO_E_ERRORINDLL;
+    }
+    it = Servers().emplace(path, server).first;
   }
-  HMODULE module = LoadLibraryW(path.c_str());
-  if (!module) return CO_E_DLLNOTFOUND;
-  Server server{module, nullptr, nullptr};
-  server.getClassObject = Entry<decltype(server.getClassObject)>(module, "DllGetClassObject");
-  server.canUnloadNow = Entry<decltype(server.canUnloadNow)>(module, "DllCanUnloadNow");
-  if (!server.getClassObject) {
-    FreeLibrary(module);
-    return CO_E_ERRORINDLL;
-  }
-  Servers().emplace(path, server);
-  *out = server;
+  ++it->second.calls;
+  it->second.idle = false;
+  *out = &it->second;
   return S_OK;
+}
+
+// An entry is never erased while a call holds it, so the pointer stays good.
+void EndCall(Server* server) {
+  std::lock_guard<std::mutex> hold(g_serversLock);
+  --server->calls;
 }
 
 }  // namespace
@@ -101,15 +122,17 @@ HRESULT STDAPICALLTYPE CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COS
   if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
   WCHAR clsid[39];
   StringFromGUID2(rclsid, clsid, 39);
-  Server server;
+  Server* server = nullptr;
   HRESULT hr = zanole::NoThrow(E_OUTOFMEMORY, [&] {
     std::u16string path;
     if (!ReadDefault(std::u16string(u"CLSID\\") + clsid + u"\\InprocServer32", &path) || path.empty())
       return REGDB_E_CLASSNOTREG;
-    return LoadServer(path, &server);
+    return BeginCall(path, &server);
   });
   if (FAILED(hr)) return hr;
-  return server.getClassObject(rclsid, riid, ppv);
+  hr = server->getClassObject(rclsid, riid, ppv);
+  EndCall(server);
+  return hr;
 }
 
 HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
@@ -130,16 +153,28 @@ HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DW
   return hr;
 }
 
-void STDAPICALLTYPE CoFreeUnusedLibraries() {
+void STDAPICALLTYPE CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD) {
+  const std::chrono::milliseconds delay =
+      dwUnloadDelay == INFINITE ? kDefaultUnloadDelay : std::chrono::milliseconds(dwUnloadDelay);
+  const Clock::time_point now = Clock::now();
   std::lock_guard<std::mutex> hold(g_serversLock);
   for (auto it = Servers().begin(); it != Servers().end();) {
-    if (it->second.canUnloadNow && it->second.canUnloadNow() == S_OK) {
-      FreeLibrary(it->second.module);
+    Server& server = it->second;
+    if (server.calls > 0 || !server.canUnloadNow || server.canUnloadNow() != S_OK) {
+      server.idle = false;
+    } else if (!server.idle) {
+      server.idle = true;
+      server.idleSince = now;
+    }
+    if (server.idle && now - server.idleSince >= delay) {
+      FreeLibrary(server.module);
       it = Servers().erase(it);
     } else {
       ++it;
     }
   }
 }
+
+void STDAPICALLTYPE CoFreeUnusedLibraries() { CoFreeUnusedLibrariesEx(INFINITE, 0); }
 
 }  // extern "C"

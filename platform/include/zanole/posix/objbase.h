@@ -365,6 +365,10 @@ HRESULT STDAPICALLTYPE CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COS
                                         REFIID riid, LPVOID* ppv);
 HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
                                         LPVOID* ppv);
+// Unloads the servers that have answered DllCanUnloadNow with S_OK, with
+// no call into them in progress, for dwUnloadDelay milliseconds (INFINITE:
+// the default, ten minutes, which CoFreeUnusedLibraries uses).
+void STDAPICALLTYPE CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD dwReserved);
 void STDAPICALLTYPE CoFreeUnusedLibraries();
 }
 

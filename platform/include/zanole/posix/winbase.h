@@ -10,6 +10,8 @@ typedef struct _RTL_CRITICAL_SECTION {
   alignas(16) unsigned char opaque[64];
 } CRITICAL_SECTION, *LPCRITICAL_SECTION;
 
+#define INFINITE 0xFFFFFFFF
+
 #define CP_ACP 0
 #define CP_OEMCP 1
 #define CP_MACCP 2
