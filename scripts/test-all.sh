@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test of both targets: Linux, Linux under
-# AddressSanitizer/UndefinedBehaviorSanitizer, the libFuzzer targets for a
+# AddressSanitizer/UndefinedBehaviorSanitizer, under ThreadSanitizer (with a
+# bounded stress run of many threads), the libFuzzer targets for a
 # bounded time each (ZAN_FUZZ_SECONDS, 30 by default; ZAN_FUZZ_SEED, 1 by
 # default, 0 for a random one), the PE32+ build under 64-bit Wine (on every
 # machine) and the PE32 build under 32-bit Wine (where i386 programs run).
@@ -46,7 +47,7 @@ run_windows() {
 
 ran_windows=()
 not_run_windows=()
-presets=("${@:-linux linux-asan fuzz windows64 windows}")
+presets=("${@:-linux linux-asan linux-tsan fuzz windows64 windows}")
 for preset in ${presets[*]}; do
   echo "=== ${preset}"
   if [ "${preset}" = fuzz ]; then
