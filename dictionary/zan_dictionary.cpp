@@ -3,30 +3,7 @@
 #include "base/com_ptr.h"
 #include "dictionary_array.h"
 
-#include <cstring>
-
 using zan::UniqueVariant;
-
-namespace {
-
-// Key order: VarCmp in the user locale, case-sensitive. Identical strings
-// are equal without asking the collation, which is most lookups.
-HRESULT Order(const VARIANT* a, const VARIANT* b) {
-  if (V_VT(a) == VT_BSTR && V_VT(b) == VT_BSTR) {
-    UINT n = SysStringLen(V_BSTR(a));
-    if (n == SysStringLen(V_BSTR(b)) && (n == 0 || std::memcmp(V_BSTR(a), V_BSTR(b), n * sizeof(OLECHAR)) == 0))
-      return VARCMP_EQ;
-  }
-  return VarCmp(const_cast<VARIANT*>(a), const_cast<VARIANT*>(b), LOCALE_USER_DEFAULT, 0);
-}
-
-// Two VT_NULL keys are not ordered.
-bool Less(const VARIANT* a, const VARIANT* b) {
-  if (V_VT(a) == VT_NULL && V_VT(b) == VT_NULL) return false;
-  return Order(a, b) == VARCMP_LT;
-}
-
-}  // namespace
 
 // Wherever values go (FinalRelease, Store, Remove, RemoveAll), they are taken
 // out of the list first and released after it is whole again: a value that
@@ -45,29 +22,13 @@ HRESULT CZanDictionaryImpl::CheckedKey(const VARIANT* key) {
   return V_VT(key) != VT_BSTR || !V_BSTR(key) ? E_INVALIDARG : S_OK;
 }
 
-DictionaryEntry* CZanDictionaryImpl::LowerBound(const VARIANT* key, bool* found) {
-  DictionaryEntry* first = entries_.begin();
-  uint32_t count = entries_.size();
-  while (count > 0) {
-    uint32_t half = count / 2;
-    if (Less(first[half].key.get(), key)) {
-      first += half + 1;
-      count -= half + 1;
-    } else {
-      count = half;
-    }
-  }
-  *found = first != entries_.end() && !Less(key, first->key.get());
-  return first;
-}
-
 // One search finds the entry or the place for it. The value is copied
 // before the key goes in, so a failed copy leaves the entries as they were.
 HRESULT CZanDictionaryImpl::Store(const VARIANT* key, VARIANT* value, bool replace, bool adopt) {
   bool found = false;
-  DictionaryEntry* at = LowerBound(key, &found);
+  EntryList::Place at = entries_.LowerBound(key, &found);
   if (found && !replace) return kStatusKeyExists;
-  if (found && value == at->value.get()) return S_OK;
+  if (found && value == entries_.ValueAt(at).get()) return S_OK;
   UniqueVariant copy;
   if (adopt) {
     *copy.get() = *value;
@@ -79,11 +40,11 @@ HRESULT CZanDictionaryImpl::Store(const VARIANT* key, VARIANT* value, bool repla
   if (found) {
     // The old value goes only after the entry holds the new one: its
     // release may call back into this dictionary.
-    UniqueVariant old = std::move(at->value);
-    at->value = std::move(copy);
+    UniqueVariant old = std::move(entries_.ValueAt(at));
+    entries_.ValueAt(at) = std::move(copy);
     return S_OK;
   }
-  entries_.insert(at, DictionaryEntry{SharedKey::Intern(V_BSTR(key), SysStringLen(V_BSTR(key))), std::move(copy)});
+  entries_.Insert(at, SharedKey::Intern(V_BSTR(key), SysStringLen(V_BSTR(key))), std::move(copy));
   return S_OK;
 }
 
@@ -130,11 +91,11 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Item(VARIANT* Key, VARIANT* pR
   HRESULT hr = CheckedKey(Key);
   if (FAILED(hr)) return hr;
   bool found = false;
-  DictionaryEntry* at = LowerBound(Key, &found);
+  EntryList::Place at = entries_.LowerBound(Key, &found);
   if (!found) return kStatusKeyNotFound;
   // An out parameter: whatever it held is not ours to clear.
   V_VT(pRetItem) = VT_EMPTY;
-  return VariantCopy(pRetItem, at->value.get());
+  return VariantCopy(pRetItem, entries_.ValueAt(at).get());
 }
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Add(VARIANT* Key, VARIANT* Item) noexcept {
@@ -152,7 +113,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Exists(VARIANT* Key, VARIANT_BOOL*
   HRESULT hr = CheckedKey(Key);
   if (FAILED(hr)) return hr;
   bool found = false;
-  LowerBound(Key, &found);
+  entries_.LowerBound(Key, &found);
   *pExists = found ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 }
@@ -168,10 +129,12 @@ HRESULT CZanDictionaryImpl::BuildArray(bool keys, VARIANT* out) {
   zan::DictionaryArray array(static_cast<ULONG>(entries_.size()));
   if (!array.get()) return E_FAIL;
   LONG index = 0;
-  for (const DictionaryEntry& entry : entries_) {
-    HRESULT hr = array.Put(index++, keys ? entry.key.get() : entry.value.get());
-    if (FAILED(hr)) return hr;
-  }
+  HRESULT hr = S_OK;
+  entries_.ForEach([&](const VARIANT* key, const VARIANT* value) {
+    hr = array.Put(index++, keys ? key : value);
+    return SUCCEEDED(hr);
+  });
+  if (FAILED(hr)) return hr;
   V_VT(out) = VT_ARRAY | VT_VARIANT;
   V_ARRAY(out) = array.Detach();
   return S_OK;
@@ -191,13 +154,9 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) noexcept {
   }
   // Every entry equal to the key under the collation goes, released once
   // the list is whole again.
-  bool found = false;
-  DictionaryEntry* first = LowerBound(key.get(), &found);
-  DictionaryEntry* last = first;
-  while (last != entries_.end() && !Less(key.get(), last->key.get())) ++last;
   try {
     EntryList doomed;
-    entries_.Take(first, last, &doomed);
+    entries_.Take(key.get(), &doomed);
     return S_OK;
   }
   ZAN_CATCH_RETURN()
@@ -247,14 +206,12 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Clone(IUnknown** ppunk) noexcept {
 const VARIANT* CZanDictionaryImpl::PeekItem(const VARIANT* key) noexcept {
   if (!key || FAILED(CheckedKey(key))) return nullptr;
   bool found = false;
-  DictionaryEntry* at = LowerBound(key, &found);
-  return found ? at->value.get() : nullptr;
+  EntryList::Place at = entries_.LowerBound(key, &found);
+  return found ? entries_.ValueAt(at).get() : nullptr;
 }
 
 void CZanDictionaryImpl::EntryAt(UINT index, const VARIANT** key, const VARIANT** value) noexcept {
-  const DictionaryEntry& entry = entries_.begin()[index];
-  *key = entry.key.get();
-  *value = entry.value.get();
+  entries_.EntryAt(index, key, value);
 }
 
 HRESULT CZanDictionaryImpl::PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept {

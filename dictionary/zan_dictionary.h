@@ -64,9 +64,6 @@ class CZanDictionaryImpl : public CComObjectRootEx<CZanDictionaryImpl>,
   static CComTypeInfoHolder& TypeInfo();
   // The key check of the lookup and store operations.
   static HRESULT CheckedKey(const VARIANT* key);
-  // The first entry whose key is not before key, and whether its key
-  // equals key.
-  DictionaryEntry* LowerBound(const VARIANT* key, bool* found);
   HRESULT BuildArray(bool keys, VARIANT* out);
   // Stores value under key (a checked VT_BSTR); an existing key keeps its
   // value unless replace is set (then kStatusKeyExists). The value is

@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -460,4 +464,211 @@ TEST_F(DictionaryTest, AValueMayChangeItsDictionaryWhileItIsReleased) {
     EXPECT_FALSE(value.onRelease) << "the value was not released";
     EXPECT_REFS(&value, 1);
   }
+}
+
+namespace {
+
+// A key that sorts as its number does ("k0042").
+UniqueVariant NumberKey(char prefix, int n) {
+  const WCHAR text[] = {static_cast<WCHAR>(prefix), static_cast<WCHAR>('0' + n / 1000 % 10),
+                        static_cast<WCHAR>('0' + n / 100 % 10), static_cast<WCHAR>('0' + n / 10 % 10),
+                        static_cast<WCHAR>('0' + n % 10), 0};
+  return String(text);
+}
+
+std::string NumberKeyText(char prefix, int n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%c%04d", prefix, n);
+  return text;
+}
+
+// Dictionaries of more entries than a line holds, held otherwise.
+class LargeDictionaryTest : public DictionaryTest {
+ protected:
+  HRESULT AddNumber(char prefix, int n, LONG value) {
+    UniqueVariant k = NumberKey(prefix, n), v = Long(value);
+    return dict_->Add(k.get(), v.get());
+  }
+  HRESULT RemoveNumber(char prefix, int n) {
+    UniqueVariant k = NumberKey(prefix, n);
+    return dict_->Remove(k.get());
+  }
+  void Fill(char prefix, int count) {
+    for (int i = 0; i < count; ++i) ASSERT_HR(S_OK, AddNumber(prefix, i, i));
+  }
+  // Keys and Items against the model, which maps key numbers to values.
+  void ExpectEntries(const std::map<int, LONG>& model, const std::string& where) {
+    Strings keys, items;
+    for (const auto& [n, value] : model) {
+      keys.push_back(NumberKeyText('k', n));
+      items.push_back(std::to_string(value));
+    }
+    ASSERT_EQ(static_cast<LONG>(model.size()), Count()) << where;
+    ASSERT_EQ(keys, Texts(true)) << where;
+    ASSERT_EQ(items, Texts(false)) << where;
+  }
+};
+
+}  // namespace
+
+// Grown far past what a line holds, emptied to a few, grown again: every
+// step in key order, whichever way the entries are held at the time.
+TEST_F(LargeDictionaryTest, KeyOrderHoldsThroughAddsAndRemovesAcrossTheLineSize) {
+  std::map<int, LONG> model;
+  std::mt19937 random(24);
+  int step = 0;
+  for (size_t target : {200u, 5u, 90u, 0u, 70u, 12u, 130u, 60u}) {
+    while (model.size() != target) {
+      const std::string where = "step " + std::to_string(++step) + ", " + std::to_string(model.size()) + " entries";
+      const int n = static_cast<int>(random() % 400);
+      const LONG value = static_cast<LONG>(random() % 1000);
+      if (model.size() < target) {
+        const bool present = model.count(n) > 0;
+        if (random() % 4 == 0) {
+          UniqueVariant k = NumberKey('k', n), v = Long(value);
+          ASSERT_HR(S_OK, dict_->put_Item(k.get(), v.get())) << where;
+          model[n] = value;
+        } else {
+          ASSERT_HR(present ? 5010 : S_OK, AddNumber('k', n, value)) << where;
+          model.emplace(n, value);
+        }
+      } else {
+        // Mostly a present key, from anywhere; now and then a missing one.
+        auto at = model.begin();
+        std::advance(at, random() % model.size());
+        const int gone = random() % 8 == 0 ? n : at->first;
+        ASSERT_HR(S_OK, RemoveNumber('k', gone)) << where;
+        model.erase(gone);
+      }
+      ExpectEntries(model, where);
+      UniqueVariant probe = NumberKey('k', n), out;
+      VARIANT_BOOL exists = VARIANT_FALSE;
+      ASSERT_HR(S_OK, dict_->Exists(probe.get(), &exists));
+      EXPECT_EQ(model.count(n) ? VARIANT_TRUE : VARIANT_FALSE, exists) << where;
+      EXPECT_HR(model.count(n) ? S_OK : 1168, dict_->get_Item(probe.get(), out.get())) << where;
+    }
+  }
+}
+
+TEST_F(LargeDictionaryTest, RemoveAllRemoveByNullAndCloneOfALargeDictionary) {
+  Fill('k', 150);
+  UniqueVariant missing = NumberKey('k', 150);
+  EXPECT_HR(S_OK, dict_->Remove(missing.get()));
+  EXPECT_EQ(150, Count());
+  // A by-reference key is compared by what it points at.
+  UniqueBstr target(SysAllocString(OLESTR("k0100")));
+  UniqueVariant byRef;
+  V_VT(byRef.get()) = VT_BSTR | VT_BYREF;
+  V_BSTRREF(byRef.get()) = target.addressof();
+  EXPECT_HR(S_OK, dict_->Remove(byRef.get()));
+  V_VT(byRef.get()) = VT_EMPTY;
+  EXPECT_EQ(149, Count());
+  ASSERT_HR(S_OK, AddNumber('k', 100, 100));
+
+  ComPtr<Scripting::IDictionary> copy = Cloned();
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(Texts(true), Texts(true, copy.get()));
+  EXPECT_EQ(Texts(false), Texts(false, copy.get()));
+  UniqueVariant nullKey;
+  V_VT(nullKey.get()) = VT_NULL;
+  EXPECT_HR(S_OK, copy->Remove(nullKey.get()));
+  EXPECT_EQ(0, Count(copy.get()));
+  EXPECT_EQ(150, Count());
+
+  EXPECT_HR(S_OK, dict_->RemoveAll());
+  EXPECT_EQ(0, Count());
+  EXPECT_TRUE(Texts(true).empty());
+  // Emptied, it holds entries as a new one does.
+  ASSERT_HR(S_OK, AddNumber('k', 2, 2));
+  ASSERT_HR(S_OK, AddNumber('k', 1, 1));
+  EXPECT_EQ((Strings{"k0001", "k0002"}), Texts(true));
+  Fill('j', 100);
+  EXPECT_HR(S_OK, dict_->RemoveAll());
+  EXPECT_EQ(0, Count());
+}
+
+// A value whose release changes the dictionary that releases it, in a
+// dictionary held as a tree, and in one that the removal takes back to a
+// line's size: the entries are whole before the value goes.
+TEST_F(LargeDictionaryTest, AValueMayChangeALargeDictionaryWhileItIsReleased) {
+  enum class Op { PutItem, Remove, RemoveByNull, RemoveAll };
+  enum class Reaction { AddsKeys, RemovesKeys, Empties };
+  for (int fillers : {100, 16}) {
+    for (Op op : {Op::PutItem, Op::Remove, Op::RemoveByNull, Op::RemoveAll}) {
+      for (Reaction reaction : {Reaction::AddsKeys, Reaction::RemovesKeys, Reaction::Empties}) {
+        SCOPED_TRACE(testing::Message() << fillers << " fillers, operation " << static_cast<int>(op)
+                                        << ", reaction " << static_cast<int>(reaction));
+        ASSERT_HR(S_OK, dict_->RemoveAll());
+        // Grown past a line's size first, so that 16 are left in a tree.
+        Fill('k', std::max(fillers, 80));
+        for (int i = fillers; i < 80; ++i) ASSERT_HR(S_OK, RemoveNumber('k', i));
+        zantest::CallbackObject value;
+        UniqueVariant vKey = String(OLESTR("v")), v;
+        V_VT(v.get()) = VT_DISPATCH;
+        V_DISPATCH(v.get()) = &value;
+        value.AddRef();
+        ASSERT_HR(S_OK, dict_->Add(vKey.get(), v.get()));
+        v.Clear();
+        value.onRelease = [this, reaction] {
+          if (reaction == Reaction::AddsKeys) {
+            for (int i = 0; i < 100; ++i) EXPECT_HR(S_OK, AddNumber('m', i, i));
+          } else if (reaction == Reaction::RemovesKeys) {
+            for (int i = 0; i < 90; ++i) EXPECT_HR(S_OK, RemoveNumber('k', i));
+          } else {
+            EXPECT_HR(S_OK, dict_->RemoveAll());
+          }
+        };
+        Strings keys;
+        if (op == Op::PutItem || op == Op::Remove)
+          for (int i = 0; i < fillers; ++i) keys.push_back(NumberKeyText('k', i));
+        UniqueVariant seven = Long(7), nullKey;
+        V_VT(nullKey.get()) = VT_NULL;
+        switch (op) {
+          case Op::PutItem: EXPECT_HR(S_OK, dict_->put_Item(vKey.get(), seven.get())); break;
+          case Op::Remove: EXPECT_HR(S_OK, dict_->Remove(vKey.get())); break;
+          case Op::RemoveByNull: EXPECT_HR(S_OK, dict_->Remove(nullKey.get())); break;
+          case Op::RemoveAll: EXPECT_HR(S_OK, dict_->RemoveAll()); break;
+        }
+        if (reaction == Reaction::AddsKeys) {
+          for (int i = 0; i < 100; ++i) keys.push_back(NumberKeyText('m', i));
+        } else if (reaction == Reaction::RemovesKeys) {
+          keys.erase(keys.begin(), keys.begin() + std::min<size_t>(90, keys.size()));
+        } else {
+          keys.clear();
+        }
+        if (op == Op::PutItem && reaction != Reaction::Empties) keys.push_back("v");
+        EXPECT_EQ(keys, Texts(true));
+        if (op == Op::PutItem && reaction != Reaction::Empties) {
+          UniqueVariant now;
+          ASSERT_HR(S_OK, dict_->get_Item(vKey.get(), now.get()));
+          EXPECT_EQ(VT_I4, V_VT(now.get()));  // the new value, not the released object
+        }
+        EXPECT_FALSE(value.onRelease) << "the value was not released";
+        EXPECT_REFS(&value, 1);
+      }
+    }
+  }
+}
+
+// The last reference to a large dictionary: its values go after it is
+// empty, as a small one's do.
+TEST_F(LargeDictionaryTest, ValueThatCallsBackWhileALargeDictionaryDies) {
+  Fill('k', 100);
+  zantest::CallbackObject value;
+  LONG countSeen = -1;
+  UniqueVariant k = String(OLESTR("v")), v;
+  V_VT(v.get()) = VT_DISPATCH;
+  V_DISPATCH(v.get()) = &value;
+  value.AddRef();
+  ASSERT_HR(S_OK, dict_->Add(k.get(), v.get()));
+  v.Clear();
+  value.onRelease = [dying = dict_.get(), &countSeen] {
+    dying->AddRef();
+    dying->get_Count(&countSeen);
+    dying->Release();
+  };
+  dict_.Reset();
+  EXPECT_FALSE(value.onRelease);
+  EXPECT_EQ(0, countSeen);
+  EXPECT_REFS(&value, 1);
 }

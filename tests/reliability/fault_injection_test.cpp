@@ -427,6 +427,80 @@ TEST_F(FaultInjectionTest, AReadErrorEndsALoadCleanly) {
   std::printf("[ FAULTS ] %d read faults met\n", cases);
 }
 
+// The keys of a dictionary, in order, as text.
+std::vector<std::string> KeysOf(Scripting::IDictionary* dictionary) {
+  zan::UniqueVariant keys;
+  EXPECT_HR(S_OK, dictionary->Keys(keys.get()));
+  std::vector<std::string> out;
+  LONG upper = -1;
+  SafeArrayGetUBound(V_ARRAY(keys.get()), 1, &upper);
+  for (LONG i = 0; i <= upper; ++i) {
+    zan::UniqueVariant key;
+    SafeArrayGetElement(V_ARRAY(keys.get()), &i, key.get());
+    out.push_back(Narrow(V_BSTR(key.get())));
+  }
+  return out;
+}
+
+// A dictionary grown by one key and shrunk by one, at every size around
+// the most a line holds, with each allocation failed in turn: the call
+// either does all it was asked, or fails and leaves the keys as they were.
+TEST_F(FaultInjectionTest, ADictionaryGrowingOrShrinkingPastALinesSizeFailsCleanly) {
+  auto key = [](int n) {
+    const WCHAR text[] = {'k', static_cast<WCHAR>('0' + n / 100), static_cast<WCHAR>('0' + n / 10 % 10),
+                          static_cast<WCHAR>('0' + n % 10), 0};
+    return zan::MakeVariantBstr(text);
+  };
+  int faults = 0;
+  for (bool growing : {true, false}) {
+    for (int size = 8; size <= 72; ++size) {
+      for (LONG k = 0;; ++k) {
+        const std::string where = std::string(growing ? "add to " : "remove from ") + std::to_string(size) +
+                                  " keys, allocation " + std::to_string(k) + " failed";
+        ComPtr<Scripting::IDictionary> dictionary;
+        ASSERT_HR(S_OK, New(CLSID_ZanDictionary, &dictionary));
+        // Odd keys only, so that the added key goes in the middle; shrinking
+        // starts from many more keys than a line holds.
+        const int made = growing ? size : 150;
+        zan::UniqueVariant value = zan::MakeVariantBstr(OLESTR("a value"));
+        for (int i = 0; i < made; ++i) ASSERT_HR(S_OK, dictionary->Add(key(2 * i + 1).get(), value.get()));
+        for (int i = made - 1; i >= size; --i) ASSERT_HR(S_OK, dictionary->Remove(key(2 * i + 1).get()));
+        const std::vector<std::string> before = KeysOf(dictionary.get());
+        zan::UniqueVariant changed = key(growing ? size / 2 * 2 : size / 2 * 2 + 1);
+        HRESULT hr;
+        bool fired;
+        {
+          ArmedAllocationFault armed(k);
+          hr = growing ? dictionary->Add(changed.get(), value.get()) : dictionary->Remove(changed.get());
+          fired = ZanAllocationFaultFired();
+        }
+        // Either the call did all it was asked or, failing, nothing.
+        if (!fired) {
+          EXPECT_HR(S_OK, hr) << where;
+        }
+        if (FAILED(hr)) {
+          EXPECT_HR(E_OUTOFMEMORY, hr) << where;
+        }
+        std::vector<std::string> after = before;
+        const std::string changedText = Narrow(V_BSTR(changed.get()));
+        if (SUCCEEDED(hr) && growing) {
+          after.insert(std::upper_bound(after.begin(), after.end(), changedText), changedText);
+        } else if (SUCCEEDED(hr)) {
+          after.erase(std::find(after.begin(), after.end(), changedText));
+        }
+        EXPECT_EQ(after, KeysOf(dictionary.get())) << where;
+        LONG count = -1;
+        EXPECT_HR(S_OK, dictionary->get_Count(&count));
+        EXPECT_EQ(static_cast<LONG>(after.size()), count) << where;
+        if (HasFailure()) return;
+        if (!fired) break;
+        ++faults;
+      }
+    }
+  }
+  std::printf("[ FAULTS ] %d dictionary allocation faults met\n", faults);
+}
+
 }  // namespace
 }  // namespace zantest
 

@@ -129,6 +129,26 @@ TEST_F(PersistenceTest, InformationIsWrittenAfterTheMarkerInKeyOrder) {
   EXPECT_EQ("T @@ B_;_b_;_K_;_V_;_\r\nU", Saved(FE_ANSI));
 }
 
+// A line holding more information than lines usually do is read in
+// place in key order all the same, and loads back whole.
+TEST_F(PersistenceTest, ALineWithMuchInformationIsWrittenInKeyOrder) {
+  Append(OLESTR("T"));
+  std::string expected = "T @@ ";
+  std::vector<WString> keys;
+  for (int i = 0; i < 150; ++i) {
+    const WCHAR key[] = {'k', static_cast<WCHAR>('0' + i / 100), static_cast<WCHAR>('0' + i / 10 % 10),
+                         static_cast<WCHAR>('0' + i % 10), 0};
+    keys.emplace_back(key);
+  }
+  for (size_t i = keys.size(); i-- > 0;) SetInfo(0, keys[i].c_str(), keys[i].c_str());
+  for (const WString& key : keys) {
+    const std::string k = zantest::Narrow(key.c_str());
+    expected += k + "_;_" + k + "_;_";
+  }
+  EXPECT_EQ(expected, Saved(FE_ANSI));
+  EXPECT_EQ(Dump(script_.get()), Dump(Loaded("saved.txt").get()));
+}
+
 TEST_F(PersistenceTest, RoundTripsInEveryEncoding) {
   Append(OLESTR("first\nsecond line\nlast"));
   SetInfo(0, OLESTR("script comments"), OLESTR("a comment"));
