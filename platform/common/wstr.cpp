@@ -1,10 +1,28 @@
 // The UTF-16 helpers that need nothing from the target.
+#include <cstdint>
+#include <cstring>
+
 #include "zanole/zanole.h"
 
 size_t WcsLen(const WCHAR* s) {
   const WCHAR* p = s;
   while (*p) ++p;
   return static_cast<size_t>(p - s);
+}
+
+size_t WcsNLen(const WCHAR* s, size_t max) {
+  // Four units a step: a 64-bit word holds a zero unit exactly when this
+  // test finds one (the borrow of a lower lane only ever runs into a lane
+  // that is zero itself).
+  constexpr uint64_t kLow = 0x0001000100010001ull, kHigh = 0x8000800080008000ull;
+  size_t i = 0;
+  for (; i + 4 <= max; i += 4) {
+    uint64_t word;
+    std::memcpy(&word, s + i, sizeof word);
+    if ((word - kLow) & ~word & kHigh) break;
+  }
+  while (i < max && s[i]) ++i;
+  return i;
 }
 
 const WCHAR* WcsStr(const WCHAR* s, const WCHAR* needle) {

@@ -28,11 +28,9 @@ BSTR AllocBytes(const void* src, uint64_t bytes) {
   DWORD len = static_cast<DWORD>(bytes);
   std::memcpy(block, &len, sizeof len);
   char* data = block + kPrefix;
-  if (src) {
-    std::memcpy(data, src, bytes);
-  } else {
-    std::memset(data, 0, bytes);
-  }
+  // Without a source the storage is left as it comes, as the runtime
+  // documents: a caller about to write it whole pays for no filling first.
+  if (src) std::memcpy(data, src, bytes);
   std::memset(data + bytes, 0, kTail);
   return reinterpret_cast<BSTR>(data);
 }
@@ -72,9 +70,11 @@ INT STDAPICALLTYPE SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len
     fresh = SysAllocStringLen(psz, len);
   } else {
     fresh = SysAllocStringLen(nullptr, len);
-    if (fresh && *pbstr) {
+    if (fresh) {
+      // The old text is kept and what lies beyond it is zero, as it always was here.
       UINT keep = SysStringLen(*pbstr) < len ? SysStringLen(*pbstr) : len;
-      std::memcpy(fresh, *pbstr, keep * sizeof(OLECHAR));
+      if (keep) std::memcpy(fresh, *pbstr, keep * sizeof(OLECHAR));
+      std::memset(fresh + keep, 0, (len - keep) * sizeof(OLECHAR));
     }
   }
   if (!fresh) return FALSE;

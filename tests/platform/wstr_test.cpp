@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
@@ -40,6 +41,23 @@ TEST(WideText, LengthAndSearch) {
   EXPECT_EQ(hay + 1, WcsStr(hay, OLESTR(" @@ ")));
   EXPECT_EQ(hay, WcsStr(hay, OLESTR("")));
   EXPECT_EQ(nullptr, WcsStr(hay, OLESTR("@@@")));
+}
+
+// The bounded length finds the first NUL in every lane of the units it
+// takes four at a time, from any start, and stops at its bound.
+TEST(WideText, BoundedLengthFindsTheFirstNulAnywhere) {
+  WCHAR text[16];
+  for (size_t start = 0; start < 4; ++start) {
+    for (size_t max = 0; max + start <= 12; ++max) {
+      for (size_t nul = 0; nul <= max; ++nul) {
+        std::fill(text, text + 16, OLESTR('x'));
+        if (nul < max) text[start + nul] = 0;
+        text[start + max + 1] = 0;  // beyond the bound, within the same four units: not the end
+        EXPECT_EQ(nul, WcsNLen(text + start, max)) << start << " " << max << " " << nul;
+      }
+    }
+  }
+  EXPECT_EQ(0u, WcsNLen(nullptr, 0));
 }
 
 TEST(WideText, TokenizerSkipsDelimiterRuns) {

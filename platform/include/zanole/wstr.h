@@ -9,6 +9,9 @@
 
 // wcslen: units before the first NUL.
 size_t WcsLen(const WCHAR* s);
+// wcsnlen: units before the first NUL among the first max, or max. Reads
+// nothing beyond them, so a BSTR's recorded length bounds it.
+size_t WcsNLen(const WCHAR* s, size_t max);
 // wcsstr: first occurrence of needle, or null; an empty needle matches at s.
 const WCHAR* WcsStr(const WCHAR* s, const WCHAR* needle);
 // wcstok_s: splits at any unit of delim, skipping runs of delimiters;
