@@ -1,7 +1,9 @@
 #include "line_text.h"
 
 #include <cstdint>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 #include "base/com_ptr.h"
 #include "base/unique_variant.h"
@@ -27,10 +29,13 @@ namespace {
 
 size_t Units(const OLECHAR* text) { return text ? WcsLen(text) : 0; }
 
+// A value's text up to its first NUL, found within its recorded length.
+size_t TextUnits(BSTR text) { return text ? WcsNLen(text, SysStringLen(text)) : 0; }
+
 // A line of our own whose text (and comment) are strings: read in place,
 // with no call out of the module. False for any other line.
 bool PeekOwnLine(IDispatch* object, bool withComments, VARIANT* sourceKey, VARIANT* commentKey,
-                 const OLECHAR** text, const OLECHAR** comment) {
+                 BSTR* text, BSTR* comment) {
   ILineEntries* ours = OwnLineEntries(object);
   if (!ours) return false;
   const VARIANT* t = ours->PeekItem(sourceKey);
@@ -69,27 +74,47 @@ void CheckLength(uint64_t total) {
 }  // namespace
 
 // A script of our own lines is measured in place, then written straight
-// into the one string handed out: nothing calls out of the module between
-// the passes, so both see the same text. Once a line needs a call out (a
-// host's line, a value to convert), the whole text is built in one pass
-// instead, so that each line is asked once, in order, and a failing call
-// ends the concatenation with exactly the calls before it made.
+// into the one string handed out, allocated at its exact size and not
+// filled first: nothing calls out of the module between the passes, so
+// both see the same text, and each piece is looked up and measured once.
+// Once a line needs a call out (a host's line, a value to convert), the
+// whole text is built in one pass instead, so that each line is asked
+// once, in order, and a failing call ends the concatenation with exactly
+// the calls before it made.
 HRESULT ConcatenateLines(const CLineArray& lines, bool withComments, zan::UniqueBstr* out) {
   zan::UniqueVariant sourceKey = zan::MakeVariantBstr(kSourceKey);
   zan::UniqueVariant commentKey = zan::MakeVariantBstr(kCommentKey);
-  const OLECHAR* text = nullptr;
-  const OLECHAR* comment = nullptr;
-  // Each piece counts up to its first NUL.
+  BSTR text = nullptr;
+  BSTR comment = nullptr;
+  // Each piece counts up to its first NUL; a line of no text has none.
+  struct Piece {
+    const OLECHAR* units;
+    size_t length;
+  };
+  std::vector<Piece> pieces;
+  pieces.reserve(static_cast<size_t>(lines.size()) * (withComments ? 2 : 1));
   uint64_t total = 0;
   LONG i = 0;
   for (; i < lines.size(); ++i) {
     IDispatch* object = lines.at(i);
-    if (object && !PeekOwnLine(object, withComments, sourceKey.get(), commentKey.get(), &text, &comment)) break;
-    if (object) total += Units(text) + Units(comment);
+    if (!object) {
+      pieces.push_back({nullptr, 0});
+      if (withComments) pieces.push_back({nullptr, 0});
+    } else if (PeekOwnLine(object, withComments, sourceKey.get(), commentKey.get(), &text, &comment)) {
+      pieces.push_back({text, TextUnits(text)});
+      total += pieces.back().length;
+      if (withComments) {
+        pieces.push_back({comment, TextUnits(comment)});
+        total += pieces.back().length;
+      }
+    } else {
+      break;
+    }
     total += 1;
   }
   out->reset();
   if (i < lines.size()) {
+    std::vector<Piece>().swap(pieces);
     WString joined;
     for (i = 0; i < lines.size(); ++i) {
       // Held: a host's line may take itself out of the script while it is asked.
@@ -112,14 +137,11 @@ HRESULT ConcatenateLines(const CLineArray& lines, bool withComments, zan::Unique
   zan::UniqueBstr joined(SysAllocStringLen(nullptr, static_cast<UINT>(total)));
   if (!joined.get()) zan::ThrowHr(E_OUTOFMEMORY);
   OLECHAR* at = joined.get();
-  auto copy = [&at](const OLECHAR* piece) {
-    for (; piece && *piece; ++piece) *at++ = *piece;
-  };
-  for (i = 0; i < lines.size(); ++i) {
-    if (IDispatch* object = lines.at(i)) {
-      PeekOwnLine(object, withComments, sourceKey.get(), commentKey.get(), &text, &comment);
-      copy(text);
-      copy(comment);
+  const size_t perLine = withComments ? 2 : 1;
+  for (size_t p = 0; p < pieces.size(); p += perLine) {
+    for (size_t k = p; k < p + perLine; ++k) {
+      if (pieces[k].length) std::memcpy(at, pieces[k].units, pieces[k].length * sizeof(OLECHAR));
+      at += pieces[k].length;
     }
     *at++ = OLESTR('\n');
   }

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "script_fixture.h"
 
 using zan::ComPtr;
@@ -56,6 +58,29 @@ TEST_F(TextTest, CommentsFollowTheTextDirectly) {
   ASSERT_HR(S_OK, script_->SetLineInfo(2, Text(OLESTR("script comments")), Text(OLESTR("lost"))));
   EXPECT_EQ("x // y\nz\n\n", Concat(true));  // a comment without text is not rendered
   EXPECT_EQ("x\nz\n\n", Concat(false));
+}
+
+// Each text and comment ends at its first NUL, wherever it stands in the
+// value (lengths around the four units a length scan takes at a time).
+TEST_F(TextTest, ConcatenationsCutEachPieceAtItsFirstNul) {
+  const WCHAR units[] = OLESTR("abcdefghij");
+  std::string plain, commented;
+  LONG line = 0;
+  for (int length = 0; length <= 9; ++length) {
+    for (int nul = 0; nul <= length; ++nul) {
+      WCHAR text[10] = {};
+      std::copy(units, units + length, text);
+      if (nul < length) text[nul] = 0;
+      ASSERT_HR(S_OK, script_->SetLineInfoBSTR(line, Text(kSource), Text(text, length)));
+      ASSERT_HR(S_OK, script_->SetLineInfoBSTR(line, Text(OLESTR("script comments")), Text(OLESTR("/x\0y"), 4)));
+      const std::string kept = zantest::Narrow(units, static_cast<size_t>(nul));
+      plain += kept + "\n";
+      commented += kept + "/x\n";
+      ++line;
+    }
+  }
+  EXPECT_EQ(plain, Concat(false));
+  EXPECT_EQ(commented, Concat(true));
 }
 
 TEST_F(TextTest, OddLinesRenderAsTheirTextOrNothing) {
