@@ -51,16 +51,16 @@ EntryList::Place EntryList::LowerBound(const VARIANT* key, bool* found) noexcept
   return {first, {}};
 }
 
-void EntryList::Insert(const Place& at, SharedKey key, zan::UniqueVariant value) {
+void EntryList::Insert(const Place& at, DictionaryEntry&& entry) {
   if (IsTree()) {
     // The hint is the exact place: a check or two, no second search.
-    tree_->entries.emplace_hint(at.node, std::move(key), std::move(value));
+    tree_->entries.emplace_hint(at.node, std::move(entry.key), std::move(entry.value));
     tree_->cursorIndex = kNoCursor;
     ++size_;
   } else if (size_ < kMaxBlock) {
-    InsertInBlock(at.index, DictionaryEntry{std::move(key), std::move(value)});
+    InsertInBlock(at.index, std::move(entry));
   } else {
-    InsertMakingTree(at.index, std::move(key), std::move(value));
+    InsertMakingTree(at.index, std::move(entry));
   }
 }
 
@@ -75,15 +75,15 @@ void EntryList::InsertInBlock(uint32_t at, DictionaryEntry&& entry) {
 // Every node is made first, holding a copy of its key and no value: a
 // failure then drops them and leaves the block as it was. Only then do the
 // values move, which cannot fail.
-void EntryList::InsertMakingTree(uint32_t at, SharedKey key, zan::UniqueVariant value) {
+void EntryList::InsertMakingTree(uint32_t at, DictionaryEntry&& entry) {
   auto form = std::make_unique<TreeForm>();
   Tree& tree = form->entries;
   Tree::iterator added;
   for (uint32_t i = 0; i <= size_; ++i) {
-    if (i == at) added = tree.emplace_hint(tree.end(), key, zan::UniqueVariant());
+    if (i == at) added = tree.emplace_hint(tree.end(), entry.key, zan::UniqueVariant());
     if (i < size_) tree.emplace_hint(tree.end(), data_[i].key, zan::UniqueVariant());
   }
-  added->second = std::move(value);
+  added->second = std::move(entry.value);
   auto node = tree.begin();
   for (uint32_t i = 0; i < size_; ++i, ++node) {
     if (node == added) ++node;

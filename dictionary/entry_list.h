@@ -65,9 +65,9 @@ class EntryList {
     return IsTree() ? at.node->second : data_[at.index].value;
   }
 
-  // Inserts an entry whose key is in none, before at; throws std::bad_alloc
+  // Inserts an entry whose key no entry holds, before at; throws std::bad_alloc
   // and then leaves the list as it was.
-  void Insert(const Place& at, SharedKey key, zan::UniqueVariant value);
+  void Insert(const Place& at, DictionaryEntry&& entry);
 
   // Moves every entry whose key is equivalent to key into doomed, an empty
   // list, and closes the gap. The values are released only when doomed
@@ -110,7 +110,7 @@ class EntryList {
   bool IsTree() const noexcept { return data_ == nullptr; }
   DictionaryEntry* Inline() noexcept { return reinterpret_cast<DictionaryEntry*>(inline_); }
   void InsertInBlock(uint32_t at, DictionaryEntry&& entry);
-  void InsertMakingTree(uint32_t at, SharedKey key, zan::UniqueVariant value);
+  void InsertMakingTree(uint32_t at, DictionaryEntry&& entry);
   void TakeFromTree(Tree::iterator first, Tree::iterator last, uint32_t count, EntryList* doomed);
   void ShrinkToBlock() noexcept;
   void Reserve(uint32_t capacity);

@@ -44,7 +44,7 @@ HRESULT CZanDictionaryImpl::Store(const VARIANT* key, VARIANT* value, bool repla
     entries_.ValueAt(at) = std::move(copy);
     return S_OK;
   }
-  entries_.Insert(at, SharedKey::Intern(V_BSTR(key), SysStringLen(V_BSTR(key))), std::move(copy));
+  entries_.Insert(at, DictionaryEntry{SharedKey::Intern(V_BSTR(key), SysStringLen(V_BSTR(key))), std::move(copy)});
   return S_OK;
 }
 
