@@ -6,13 +6,18 @@
 class RegKey {
  public:
   explicit RegKey(HKEY key = nullptr) noexcept : key_(key) {}
-  ~RegKey() {
-    if (key_) RegCloseKey(key_);
-  }
+  ~RegKey() { reset(); }
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
   HKEY get() const noexcept { return key_; }
-  HKEY* put() noexcept { return &key_; }
+  HKEY* put() noexcept {
+    reset();
+    return &key_;
+  }
+  void reset() noexcept {
+    if (key_) RegCloseKey(key_);
+    key_ = nullptr;
+  }
 
  private:
   HKEY key_;

@@ -58,6 +58,29 @@ WString TypeLibCountKey(const TLIBATTR& attr) {
   return OLESTR("TypeLib\\") + WString(guid) + WString(numbers, numbers + std::char_traits<char>::length(numbers));
 }
 
+// The registry view of a server of the other width. 64-bit Windows keeps
+// class keys apart per width but shares ProgIDs and the type library key
+// (which holds one subkey per width); where there is one view only the flag
+// is ignored and names this process's own keys.
+constexpr REGSAM kOtherWidthView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+DWORD ReadRefCount(HKEY root, const WCHAR* subkey, REGSAM view) noexcept {
+  RegKey key;
+  if (RegOpenKeyExW(root, subkey, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) return 0;
+  DWORD type = 0, count = 0, size = sizeof count;
+  if (RegQueryValueExW(key.get(), OLESTR("RefCount"), nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD || size != sizeof count)
+    return 0;
+  return count;
+}
+
+// The count key of the same library registered for the other width.
+WString OtherWidthCountKey(const WString& countKey) {
+  size_t width = countKey.size() - 2;
+  return countKey.substr(0, width) + (countKey.compare(width, 2, OLESTR("64")) == 0 ? OLESTR("32") : OLESTR("64"));
+}
+
 // Saves the thread locale, sets the system default, restores it on leaving.
 class SystemLocaleScope {
  public:
@@ -119,11 +142,15 @@ DWORD AdjustRefCount(HKEY key, bool increment) noexcept {
   return count;
 }
 
-HKEY OpenClassSubkey(REFCLSID clsid, const WCHAR* subkey) noexcept {
-  if (!subkey) return nullptr;
+WString ClassKeyName(REFCLSID clsid) {
   WCHAR guid[39];
   StringFromGUID2(clsid, guid, 39);
-  WString name = OLESTR("CLSID\\") + WString(guid) + OLESTR("\\") + subkey;
+  return OLESTR("CLSID\\") + WString(guid);
+}
+
+HKEY OpenClassSubkey(REFCLSID clsid, const WCHAR* subkey) noexcept {
+  if (!subkey) return nullptr;
+  WString name = ClassKeyName(clsid) + OLESTR("\\") + subkey;
   if (name.size() >= 256) return nullptr;
   HKEY key = nullptr;
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS ? key : nullptr;
@@ -161,8 +188,17 @@ HRESULT CModuleRegistration::UpdateClassRegistry(UINT script, bool doRegister, R
   RegKey server(OpenClassSubkey(clsid, OLESTR("InprocServer32")));
   if (!server.get()) return E_FAIL;
   DWORD count = AdjustRefCount(server.get(), doRegister);
-  if (!doRegister && count == 0) RunScript(script, false, false);
-  return doRegister ? hr : S_OK;
+  if (doRegister || count != 0) return hr;
+  server.reset();
+  // Our count is gone from our key, so a count seen through the other view
+  // is a server of the other width: it keeps the shared ProgIDs, and only
+  // the class key of this width goes.
+  WString classKey = ClassKeyName(clsid);
+  if (ReadRefCount(HKEY_CLASSES_ROOT, (classKey + OLESTR("\\InprocServer32")).c_str(), kOtherWidthView) != 0)
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
+  else
+    RunScript(script, false, false);
+  return S_OK;
 }
 
 HRESULT CModuleRegistration::UpdateAppIdRegistry(bool doRegister) const noexcept {
@@ -244,15 +280,22 @@ HRESULT CModuleRegistration::UnregisterServer(const WCHAR* index) const noexcept
     if (FAILED(hr)) return hr;
     TLIBATTR libAttr = *attr;
     lib->ReleaseTLibAttr(attr);
+    WString countKey = TypeLibCountKey(libAttr);
     RegKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, TypeLibCountKey(libAttr).c_str(), 0, KEY_ALL_ACCESS, key.put()) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, countKey.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
       return E_FAIL;
     DWORD remaining = AdjustRefCount(key.get(), false);
+    key.reset();
     if (!index) UnregisterModule();
     if (remaining != 0) {
       WString relative = GetModuleBaseName(ThisModule()) + (index ? index : OLESTR(""));
       hr = RegisterTypeLibAt(lib.get(), relative.c_str(), OLESTR(""));
+    } else if (ReadRefCount(HKEY_CLASSES_ROOT, OtherWidthCountKey(countKey).c_str(), 0) != 0) {
+      // The other width still holds the library, and the interface keys
+      // the runtime would remove with it are the same for both widths:
+      // only this width's subkey goes.
+      LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, countKey.c_str());
+      hr = status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
     } else {
       // The runtime loads the library from its registered path to find the
       // interfaces it removes; the bare name registered for hosts is found

@@ -215,6 +215,85 @@ TEST_F(RegistrationTest, ACounterOfAnotherTypeCountsAsZero) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, Wide(key).c_str());
 }
 
+// A server of the other width registered on the same machine: 64-bit
+// Windows keeps its class keys in another view but shares the type library
+// key (one subkey per width), the ProgIDs and, under Wine, the interfaces.
+namespace {
+const char kOtherTypeLibPath[] = "TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0\\0\\"
+                                 ZAN_OTHER_TYPELIB_SYSKIND;
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+// Creates a key, in the given view, counting one registration.
+void CountOneRegistration(const char* path, REGSAM view) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, Wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                           KEY_ALL_ACCESS | view, nullptr, &key, nullptr));
+  const DWORD one = 1;
+  RegSetValueExW(key, OLESTR("RefCount"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+  RegCloseKey(key);
+}
+
+void DeleteInView(const char* parent, const char* child, REGSAM view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Wide(parent).c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+  RegDeleteTreeW(key, Wide(child).c_str());
+  RegCloseKey(key);
+}
+
+// Whether the other width's class keys are apart from ours (64-bit Windows
+// and 64-bit Wine), rather than the same keys (one view, as on Linux).
+bool ClassViewsApart() {
+  const char kProbe[] = "CLSID\\{5E9D3C57-0A4B-4E1F-9C61-7B2F0D4E8A13}";
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, Wide(kProbe).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS | kOtherView, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  const bool apart = !KeyExists(kProbe);
+  DeleteInView("CLSID", kProbe + 6, kOtherView);
+  return apart;
+}
+}  // namespace
+
+TEST_F(RegistrationTest, TheOtherWidthsLibraryKeepsTheSharedTypeLibraryEntries) {
+  CountOneRegistration(kOtherTypeLibPath, 0);
+  ASSERT_HR(S_OK, Register());
+  EXPECT_HR(S_OK, Unregister());
+  // Only this width's subkey went; the other's count, the library's name
+  // and the interface keys it needs stay.
+  EXPECT_FALSE(KeyExists(kTypeLibPath));
+  EXPECT_EQ(1, Count(kOtherTypeLibPath));
+  EXPECT_EQ("ZanScript 1.0 Type Library", RegistryString("TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0"));
+  EXPECT_EQ(!kLegacy, KeyExists(kIScriptInterface));
+  EXPECT_FALSE(KeyExists(kScriptClass));
+
+  // With the other width gone too, the last unregistration takes everything.
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, Wide(kOtherTypeLibPath).c_str());
+  ASSERT_HR(S_OK, Register());
+  EXPECT_HR(S_OK, Unregister());
+  EXPECT_FALSE(KeyExists(kTypeLib));
+  EXPECT_FALSE(KeyExists(kIScriptInterface));
+}
+
+TEST_F(RegistrationTest, TheOtherWidthsClassKeepsTheSharedProgIds) {
+  if (!ClassViewsApart()) GTEST_SKIP() << "one registry view for every width here";
+  CountOneRegistration(Server(kScriptClass).c_str(), kOtherView);
+  ASSERT_HR(S_OK, Register());
+  EXPECT_HR(S_OK, Unregister());
+  // This width's class keys went, the other width's stayed, and so did the
+  // ProgIDs that lead both widths' hosts to the class.
+  EXPECT_FALSE(KeyExists(kScriptClass));
+  EXPECT_FALSE(KeyExists(kScriptLoadClass));
+  EXPECT_EQ("{40A814F1-0BD8-4387-9605-8D531606E8FE}", RegistryString("Korvane.Script.1\\CLSID"));
+  EXPECT_EQ("Korvane.Script.1", RegistryString("Korvane.Script\\CurVer"));
+  EXPECT_FALSE(KeyExists("Korvane.ScriptLoad"));  // no other width holds it
+
+  DeleteInView("CLSID", kScriptClass + 6, kOtherView);
+  ASSERT_HR(S_OK, Register());
+  EXPECT_HR(S_OK, Unregister());
+  EXPECT_FALSE(KeyExists("Korvane.Script"));
+}
+
 TEST_F(RegistrationTest, TypeLibraryDescribesTheScriptInterfaces) {
   ComPtr<ITypeLib> lib;
   EXPECT_HR(TYPE_E_LIBNOTREGISTERED, LoadRegTypeLib(LIBID_ZANSCRIPTLib, 1, 0, 0, lib.put()));

@@ -38,6 +38,10 @@ typedef void* LPSECURITY_ATTRIBUTES;
 #define KEY_READ 0x20019
 #define KEY_WRITE 0x20006
 #define KEY_ALL_ACCESS 0xF003F
+// One registry serves every width here, as on Windows without WOW64, where
+// the view flags are accepted and ignored.
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
 
 extern "C" {
 LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
