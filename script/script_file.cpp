@@ -54,6 +54,7 @@ HRESULT LoadScriptFile(const OLECHAR* name, CLineArray* lines) {
   if (!name || !file.Open(name, OM_READ, FE_UTF8)) return E_FAIL;
   WString read;  // one buffer for every line
   while (!file.AtEnd()) {
+    read.clear();
     if (!file.ReadLineText(&read, true)) continue;  // an unreadable line is left out
     zan::ComPtr<Scripting::IDictionary> line;
     if (FAILED(CreateLineDictionary(line.put()))) continue;

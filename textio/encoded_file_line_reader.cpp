@@ -129,5 +129,7 @@ int64_t CEncodedFile_LineReader::RemainingBytes() const {
   if (at < 0 || std::fseek(file_, 0, SEEK_END) != 0) return -1;
   long end = std::ftell(file_);
   if (std::fseek(file_, at, SEEK_SET) != 0) return -1;
-  return end >= at ? end - at : -1;
+  // What the reader holds is still to be read.
+  const int64_t ahead = reader_ ? static_cast<int64_t>(reader_->Buffered()) : 0;
+  return end >= at ? end - at + ahead : -1;
 }

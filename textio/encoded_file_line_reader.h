@@ -28,8 +28,9 @@ class CEncodedFile_LineReader {
   // with the mark of encoding; Close leaves the stream open.
   bool Attach(FILE* stream, int encoding);
   bool ReadLine(zan::UniqueBstr* out, bool strip);
-  // ReadLine's line as its text up to the first NUL, into a reused string,
-  // with the length ReadLine's BSTR would record (when recorded is given).
+  // ReadLine's line as its text up to the first NUL, appended to *out (a
+  // string the caller reuses; unchanged on failure), with the length
+  // ReadLine's BSTR would record (when recorded is given).
   bool ReadLineText(WString* out, bool strip, UINT* recorded = nullptr);
   // Writes text up to its first NUL, then CR LF when newline is set.
   // Writes text up to its first NUL (a BSTR or any terminated string).
@@ -50,7 +51,7 @@ class CEncodedFile_LineReader {
   int64_t RemainingBytes() const;
   // True once a read has met the end of the file or a read error, and when
   // no file is open: a reading loop ends on it either way.
-  bool AtEnd() const { return !file_ || std::feof(file_) || std::ferror(file_); }
+  bool AtEnd() const { return !file_ || !reader_ || reader_->AtEnd(); }
 
  private:
   bool DetectEncoding();

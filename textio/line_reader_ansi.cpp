@@ -10,6 +10,21 @@ bool CEncodedFile_LineReaderA::GetLine(zan::UniqueBstr* out) {
   return true;
 }
 
+bool CEncodedFile_LineReaderA::GetLineText(WString* out, UINT* recorded) {
+  const char* bytes = line_.buffer() ? line_.buffer() : "";
+  const int n = MultiByteToWideChar(CP_ACP, 0, bytes, -1, nullptr, 0);
+  if (n == 0) return false;
+  const size_t base = out->size();
+  out->resize(base + static_cast<size_t>(n));
+  if (MultiByteToWideChar(CP_ACP, 0, bytes, -1, out->data() + base, n) == 0) {
+    out->resize(base);
+    return false;
+  }
+  *recorded = static_cast<UINT>(n);
+  out->resize(base + WcsNLen(out->data() + base, static_cast<size_t>(n)));
+  return true;
+}
+
 int CEncodedFile_LineReaderA::EncodeLine(const WCHAR* text, std::string* bytes) {
   int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (n <= 1) return n - 1;

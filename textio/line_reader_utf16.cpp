@@ -6,6 +6,14 @@ bool CEncodedFile_LineReaderW::GetLine(zan::UniqueBstr* out) {
   return true;
 }
 
+bool CEncodedFile_LineReaderW::GetLineText(WString* out, UINT* recorded) {
+  const WCHAR* units = line_.buffer() ? line_.buffer() : OLESTR("");
+  const size_t length = WcsLen(units);
+  out->append(units, length);
+  *recorded = static_cast<UINT>(length);
+  return true;
+}
+
 int CEncodedFile_LineReaderW::EncodeLine(const WCHAR* text, std::string* bytes) {
   size_t n = WcsLen(text);
   bytes->resize(n * 2);

@@ -1,35 +1,53 @@
 #include "line_reader_utf8.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "utf8.h"
 
+namespace {
+
+// The recorded length of a read line: its bytes with the terminator, one
+// more when it ends in its kept LF instead.
+int RecordedUnits(const char* bytes, int length) {
+  int units = std::max(length, 1);
+  if (length > 0 && bytes[length - 1] != 0) ++units;
+  return units;
+}
+
+// The bytes before the first NUL: decoding ends there.
+size_t TextBytes(const char* bytes, int length) {
+  const void* nul = std::memchr(bytes, 0, static_cast<size_t>(length));
+  return nul ? static_cast<size_t>(static_cast<const char*>(nul) - bytes) : static_cast<size_t>(length);
+}
+
+}  // namespace
+
 bool CEncodedFile_LineReaderUTF8::GetLine(zan::UniqueBstr* out) {
   const char* bytes = line_.buffer() ? line_.buffer() : "";
-  // Without strip the line ends in LF rather than NUL; leave room for the
-  // terminator so such a line still decodes.
-  int units = std::max(line_.length(), 1);
-  if (line_.length() > 0 && bytes[line_.length() - 1] != 0) ++units;
+  const int units = RecordedUnits(bytes, line_.length());
   zan::UniqueBstr line = zan::UniqueBstr::FromUnits(nullptr, static_cast<UINT>(units));
-  std::fill(line.get(), line.get() + units, OLECHAR(0));
-  bool decoded = Utf8ToWide(bytes, line.get(), units) != 0;
+  int decoded = Utf8DecodeUnits(bytes, TextBytes(bytes, line_.length()), line.get());
+  std::fill(line.get() + std::max(decoded, 0), line.get() + units, OLECHAR(0));
   *out = std::move(line);
-  if (!decoded) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-  return decoded;
+  if (decoded < 0) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+  return decoded >= 0;
 }
 
 bool CEncodedFile_LineReaderUTF8::GetLineText(WString* out, UINT* recorded) {
   const char* bytes = line_.buffer() ? line_.buffer() : "";
-  int units = std::max(line_.length(), 1);
-  if (line_.length() > 0 && bytes[line_.length() - 1] != 0) ++units;
-  *recorded = static_cast<UINT>(units);
-  out->resize(static_cast<size_t>(units));
-  if (Utf8ToWide(bytes, out->data(), units) == 0) {
-    out->clear();
+  *recorded = static_cast<UINT>(RecordedUnits(bytes, line_.length()));
+  const size_t count = TextBytes(bytes, line_.length());
+  const size_t base = out->size();
+  out->resize(base + count);
+  const int decoded = Utf8DecodeUnits(bytes, count, out->data() + base);
+  if (decoded < 0) {
+    out->resize(base);
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return false;
   }
-  out->resize(WcsLen(out->c_str()));
+  // An overlong form may decode to NUL: the text ends there too.
+  out->resize(base + WcsNLen(out->data() + base, static_cast<size_t>(decoded)));
   return true;
 }
 

@@ -1,6 +1,8 @@
 #include "utf8.h"
 
 #include <climits>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -72,6 +74,47 @@ int64_t Encode(const WCHAR* s, unsigned char* out) {
 int Clamp(int64_t n) { return n > INT_MAX ? -1 : static_cast<int>(n); }
 
 }  // namespace
+
+int Utf8DecodeUnits(const char* source, size_t count, WCHAR* destination) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(source);
+  const unsigned char* const end = s + count;
+  WCHAR* out = destination;
+  while (s < end) {
+    if (end - s >= 8) {
+      uint64_t word;
+      std::memcpy(&word, s, sizeof word);
+      if ((word & 0x8080808080808080ull) == 0) {
+        for (int i = 0; i < 8; ++i) out[i] = static_cast<WCHAR>(s[i]);
+        s += 8;
+        out += 8;
+        continue;
+      }
+    }
+    const unsigned char b = *s++;
+    const ptrdiff_t left = end - s;
+    if (b < 0x80) {
+      *out++ = b;
+    } else if ((b & 0xE0) == 0xC0) {
+      if (left < 1 || !IsTrail(s[0])) return -1;
+      *out++ = static_cast<WCHAR>(((b & 0x1Fu) << 6) | (s[0] & 0x3Fu));
+      s += 1;
+    } else if ((b & 0xF0) == 0xE0) {
+      if (left < 2 || !IsTrail(s[0]) || !IsTrail(s[1])) return -1;
+      *out++ = static_cast<WCHAR>(((b & 0x0Fu) << 12) | ((s[0] & 0x3Fu) << 6) | (s[1] & 0x3Fu));
+      s += 2;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      if (left < 3 || !IsTrail(s[0]) || !IsTrail(s[1]) || !IsTrail(s[2])) return -1;
+      uint32_t cp = ((b & 0x07u) << 18) | ((s[0] & 0x3Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu);
+      if (cp < 0x10000 || cp > 0x10FFFF) return -1;
+      *out++ = static_cast<WCHAR>(0xD800 + ((cp - 0x10000) >> 10));
+      *out++ = static_cast<WCHAR>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+      s += 3;
+    } else {
+      return -1;
+    }
+  }
+  return Clamp(out - destination);
+}
 
 int Utf8Decode(const char* source, WCHAR* destination) {
   return Clamp(Decode(reinterpret_cast<const unsigned char*>(source), destination));

@@ -5,6 +5,7 @@
 // NUL-terminated and every count includes the terminator.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "zanole/zanole.h"
@@ -13,6 +14,11 @@
 int Utf8Decode(const char* source, WCHAR* destination);
 // Bytes written (or needed); cannot fail.
 int Utf8Encode(const WCHAR* source, char* destination);
+
+// Decodes count bytes, none of them NUL, into destination, which has room
+// for count units; the units written, or -1 for invalid input (the same
+// forms as Utf8Decode). Eight ASCII bytes a step.
+int Utf8DecodeUnits(const char* source, size_t count, WCHAR* destination);
 
 // Bounded forms: 0 for a null or invalid source, for source == destination,
 // or when capacity is below the needed count (then nothing is written); the

@@ -275,6 +275,7 @@ TEST_F(LineReaderTest, TextIntoAReusedStringMatchesTheBstrLineByLine) {
     size_t i = 0;
     while (!file.AtEnd()) {
       UINT recorded = 0;
+      text.clear();
       bool ok = file.ReadLineText(&text, true, &recorded);
       if (!ok && file.AtEnd() && i == expected.size()) break;
       ASSERT_LT(i, expected.size());
@@ -286,5 +287,56 @@ TEST_F(LineReaderTest, TextIntoAReusedStringMatchesTheBstrLineByLine) {
       ++i;
     }
     EXPECT_EQ(expected.size(), i);
+  }
+}
+
+// Files are read in blocks: lines, CR LF pairs and multibyte characters
+// that straddle a block's end read as they would one unit at a time, and
+// the bytes left to read count what the reader holds.
+TEST_F(LineReaderTest, LinesAcrossReadBlocksReadWhole) {
+  std::vector<WString> texts;
+  for (size_t length : {65530u, 65531u, 65532u, 65533u, 65534u, 1u, 0u, 131070u, 3u}) {
+    WString text(length, OLESTR('a'));
+    if (length >= 2) text[length - 2] = 0x20AC;  // three bytes in UTF-8
+    texts.push_back(text);
+  }
+  for (int encoding : {FE_UTF8, FE_UTF16LE}) {
+    SCOPED_TRACE(encoding);
+    folder_.Write("in.txt", WriteAll(encoding, texts, true));
+    CEncodedFile_LineReader file;
+    ASSERT_TRUE(file.Open(folder_.WidePath("in.txt").c_str(), OM_READ, FE_UTF8));
+    const int64_t size = file.RemainingBytes();
+    WString text;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      text.clear();
+      ASSERT_TRUE(file.ReadLineText(&text, true)) << i;
+      EXPECT_TRUE(text == texts[i]) << i << ": " << text.size() << " units";
+      EXPECT_LT(file.RemainingBytes(), size);
+    }
+    EXPECT_EQ(0, file.RemainingBytes());
+    EXPECT_FALSE(file.AtEnd());  // nothing has looked past the last LF yet
+    EXPECT_FALSE(file.ReadLineText(&text, true));
+    EXPECT_TRUE(file.AtEnd());
+  }
+}
+
+// A line's text is appended to what the string holds, so a loader can read
+// straight into its own text; a line that fails leaves the string as it was.
+TEST_F(LineReaderTest, TextIsAppendedAndAFailedLineAddsNothing) {
+  const std::string cases[] = {
+      "\xEF\xBB\xBF" "one\r\nbad\xC3\ntwo",
+      std::string("\xFF\xFE" "o\0n\0e\0\n\0t\0w\0o\0", 16),
+      "one\r\ntwo",
+  };
+  for (const std::string& bytes : cases) {
+    SCOPED_TRACE(bytes.size());
+    folder_.Write("in.txt", bytes);
+    CEncodedFile_LineReader file;
+    ASSERT_TRUE(file.Open(folder_.WidePath("in.txt").c_str(), OM_READ, FE_UTF8));
+    WString text = OLESTR(">");
+    while (!file.AtEnd()) {
+      if (file.ReadLineText(&text, true)) text += OLESTR('|');
+    }
+    EXPECT_EQ(WString(OLESTR(">one|two|")), text);
   }
 }
