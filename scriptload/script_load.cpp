@@ -1,5 +1,8 @@
 #include "script_load.h"
 
+#include <cstring>
+#include <new>
+
 #include "base/unique_bstr.h"
 #include "script/saved_line.h"
 #include "textio/encoded_file_line_reader.h"
@@ -7,18 +10,19 @@
 HRESULT STDMETHODCALLTYPE CScriptLoad::get_ConcatScriptLines(BSTR* pVal) noexcept {
   if (!pVal) return E_POINTER;
   // An empty, non-null string before any line; null when the copy cannot be made.
-  *pVal = SysAllocStringLen(text_.buffer() ? text_.buffer() : OLESTR(""), static_cast<UINT>(text_.length()));
+  *pVal = SysAllocStringLen(text_.data(), static_cast<UINT>(text_.size()));
   return S_OK;
 }
 
-void CScriptLoad::AppendLine(const OLECHAR* line) {
+void CScriptLoad::KeepLine(size_t start) {
   // Cut only the saved form of line information: the last marker with a
   // pair separator somewhere after it. The kept text is then trimmed at
   // both ends; a line without it stays as it is. A last marker with nothing
   // after it is the one a save puts behind a text it keeps whole: the text
   // before it is kept as it stands, as a Script reads it.
+  const OLECHAR* line = text_.data() + start;  // terminated: the string's own NUL
   const OLECHAR* begin = line;
-  const OLECHAR* end = line + WcsLen(line);
+  const OLECHAR* end = text_.data() + text_.size();
   const OLECHAR* marker = LastLineInfoMarker(line);
   if (marker && marker + WcsLen(kLineInfoMarker) == end) {
     end = marker;
@@ -26,8 +30,10 @@ void CScriptLoad::AppendLine(const OLECHAR* line) {
     end = marker;
     TrimBlanks(&begin, &end);
   }
-  if (text_.Append(begin, static_cast<int>(end - begin)) != 0 || text_.AppendChar(OLESTR('\n')) != 0)
-    zan::ThrowHr(E_OUTOFMEMORY);
+  const size_t kept = static_cast<size_t>(end - begin);
+  if (begin != line) std::memmove(text_.data() + start, begin, kept * sizeof(OLECHAR));
+  text_.resize(start + kept);
+  text_.push_back(OLESTR('\n'));
 }
 
 HRESULT STDMETHODCALLTYPE CScriptLoad::Load(LPCOLESTR pszFileName, DWORD) noexcept {
@@ -38,13 +44,29 @@ HRESULT STDMETHODCALLTYPE CScriptLoad::Load(LPCOLESTR pszFileName, DWORD) noexce
     // text is never copied while it grows. Only a hint; without it the text
     // grows as it must.
     int64_t bytes = file.RemainingBytes();
-    if (bytes > 0) text_.Reserve(text_.length() + bytes);
-    WString line;  // one buffer for every line
+    if (bytes > 0 && static_cast<uint64_t>(bytes) < text_.max_size() - text_.size()) {
+      try {
+        text_.reserve(text_.size() + static_cast<size_t>(bytes));
+      } catch (const std::bad_alloc&) {
+      }
+    }
     while (!file.AtEnd()) {
       // The recorded length: a line of one unit or less is skipped (in
-      // UTF-16 files that includes one-character lines).
+      // UTF-16 files that includes one-character lines). A failed line adds
+      // nothing; a line cut short by memory is taken out again.
+      const size_t start = text_.size();
       UINT recorded = 0;
-      if (file.ReadLineText(&line, true, &recorded) && recorded > 1) AppendLine(line.c_str());
+      try {
+        if (!file.ReadLineText(&text_, true, &recorded)) continue;
+        if (recorded > 1) {
+          KeepLine(start);
+        } else {
+          text_.resize(start);
+        }
+      } catch (...) {
+        text_.resize(start);
+        throw;
+      }
     }
     return S_OK;
   }

@@ -6,7 +6,6 @@
 
 #include "ZanScript_h.h"
 #include "framework/com_object.h"
-#include "textio/acc_str.h"
 
 class CScriptLoad : public CComObjectRootEx<CScriptLoad>, public IScript, public IPersistFile, public IScriptData {
  public:
@@ -55,10 +54,12 @@ class CScriptLoad : public CComObjectRootEx<CScriptLoad>, public IScript, public
   }
 
  private:
-  // Appends the kept text of one read line and LF.
-  void AppendLine(const OLECHAR* line);
+  // Cuts the line read into text_ from start down to its kept text and
+  // ends it with LF.
+  void KeepLine(size_t start);
 
   LONG currentLine_ = -1;
-  // The text of every line loaded, each followed by LF; grows in place.
-  CZanAccStrW text_;
+  // The text of every line loaded, each followed by LF: the reader decodes
+  // each line straight into it.
+  WString text_;
 };
