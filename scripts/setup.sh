@@ -6,7 +6,10 @@ set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
-native=(cmake make g++ pkg-config python3 libicu-dev googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy)
+# The zanscript tool parses its command line with CLI11 (header-only, for
+# both targets) and gets its manual page from help2man.
+native=(cmake make g++ pkg-config python3 libicu-dev googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy
+        libcli11-dev help2man)
 # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
 fuzz=(clang libclang-rt-14-dev)
 # wine64-tools brings widl-stable; libwine-dev its IDL files; libwine:i386 and

@@ -9,3 +9,7 @@ std::vector<WString> CommandLineArguments(int argc, char** argv) {
 }
 
 void UseBinaryStdio() {}
+
+bool AnsiCodePageChoosable() { return true; }
+
+bool ChooseAnsiCodePage(UINT codePage) { return ZanSetAnsiCodePage(codePage) != FALSE; }

@@ -16,6 +16,11 @@ std::vector<WString> CommandLineArguments(int, char**) {
 }
 
 void UseBinaryStdio() {
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 }
+
+bool AnsiCodePageChoosable() { return false; }
+
+bool ChooseAnsiCodePage(UINT) { return false; }

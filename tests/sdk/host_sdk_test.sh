@@ -27,7 +27,12 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --
 # (The package's per-configuration file is named after the build type.)
 (cd "$prefix" && find . -type f | sed -e 's|^\./||' -e 's|Targets-[a-z]*\.cmake|Targets-CONFIG.cmake|' | LC_ALL=C sort) \
   >"$work/manifest.txt"
-diff -u "$expected/manifest-$target.txt" "$work/manifest.txt" || fail "installed files"
+# The manual page is built only where help2man is installed.
+want="$expected/manifest-$target.txt"
+if [ "$target" = linux ] && [ ! -f "$build/tools/zanscript/zanscript.1" ]; then
+  grep -v '^share/man/' "$want" >"$work/manifest-expected.txt" && want="$work/manifest-expected.txt"
+fi
+diff -u "$want" "$work/manifest.txt" || fail "installed files"
 
 # The example hosts, built as a host developer builds them.
 configure=(cmake -S "$source_dir/examples/host" -B "$work/hosts" -DCMAKE_PREFIX_PATH="$prefix"

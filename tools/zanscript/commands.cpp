@@ -22,18 +22,7 @@ zan::UniqueBstr Bstr(const WString& text) {
   return zan::UniqueBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
 
-// --from ENCODING at args[*i], moving *i past its value.
-bool ParseFrom(const Arguments& args, size_t* i, Encoding* from, int* status) {
-  if (++*i == args.size()) {
-    *status = Usage("--from needs an encoding");
-    return false;
-  }
-  if (!ParseEncoding(args[*i], from)) {
-    *status = Usage("unknown encoding " + Utf8(args[*i]) + " (ansi, utf16le, utf8)");
-    return false;
-  }
-  return true;
-}
+const Encoding* FromOf(const Request& request) { return request.hasFrom ? &request.from : nullptr; }
 
 // A line index as show prints it, within the script.
 bool ParseLine(const WString& text, const Document& document, const WString& path, LONG* line, int* status) {
@@ -61,10 +50,9 @@ bool ParseLine(const WString& text, const Document& document, const WString& pat
 
 // The lines as show numbers them, through the same reader, so that cat and
 // show never disagree on what a file holds.
-int CatCommand(const Component& component, const Arguments& args) {
-  if (args.empty()) return Usage("cat needs at least one FILE");
+int CatCommand(const Component& component, const Request& request) {
   int status = 0;
-  for (const WString& path : args) {
+  for (const WString& path : request.files) {
     Document document;
     if (!document.Load(component, path)) {
       status = kFailed;
@@ -77,30 +65,11 @@ int CatCommand(const Component& component, const Arguments& args) {
   return status;
 }
 
-int ShowCommand(const Component& component, const Arguments& args) {
-  bool json = false;
-  const WString* path = nullptr;
-  Encoding fromEncoding;
-  const Encoding* from = nullptr;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const WString& a = args[i];
-    int status = 0;
-    if (a == OLESTR("--json")) {
-      json = true;
-    } else if (a == OLESTR("--from")) {
-      if (!ParseFrom(args, &i, &fromEncoding, &status)) return status;
-      from = &fromEncoding;
-    } else if (!a.empty() && a[0] == u'-') {
-      return Usage("show does not know " + Utf8(a));
-    } else if (path) {
-      return Usage("show takes one FILE");
-    } else {
-      path = &a;
-    }
-  }
-  if (!path) return Usage("show needs a FILE");
+int ShowCommand(const Component& component, const Request& request) {
+  bool json = request.json;
+  const WString& path = request.files[0];
   Document document;
-  if (!document.Load(component, *path, from)) return kFailed;
+  if (!document.Load(component, path, FromOf(request))) return kFailed;
   std::string doubt = document.Doubt();
   WString note(doubt.begin(), doubt.end());  // ASCII
   std::string out = json ? std::string("{\"encoding\":\"") + NameOf(document.FileEncoding()) + "\",\"mark\":" +
@@ -124,101 +93,64 @@ int ShowCommand(const Component& component, const Arguments& args) {
   return 0;
 }
 
-int ConvertCommand(const Component& component, const Arguments& args) {
-  const WString* to = nullptr;
-  bool normalize = false;
-  Encoding fromEncoding;
-  const Encoding* from = nullptr;
-  std::vector<const WString*> files;
-  for (size_t i = 0; i < args.size(); ++i) {
-    int status = 0;
-    if (args[i] == OLESTR("--normalize")) {
-      normalize = true;
-    } else if (args[i] == OLESTR("--from")) {
-      if (!ParseFrom(args, &i, &fromEncoding, &status)) return status;
-      from = &fromEncoding;
-    } else if (args[i] == OLESTR("--to")) {
-      if (++i == args.size()) return Usage("--to needs an encoding");
-      to = &args[i];
-    } else if (!args[i].empty() && args[i][0] == u'-') {
-      return Usage("convert does not know " + Utf8(args[i]));
-    } else {
-      files.push_back(&args[i]);
-    }
-  }
-  if (!to) return Usage("convert needs --to ansi|utf16le|utf8");
-  if (files.empty() || files.size() > 2) return Usage("convert takes IN and an optional OUT");
-  Encoding encoding;
-  if (!ParseEncoding(*to, &encoding)) return Usage("unknown encoding " + Utf8(*to) + " (ansi, utf16le, utf8)");
+int ConvertCommand(const Component& component, const Request& request) {
+  const WString& in = request.files[0];
+  // Standard input has no place to save in: its conversion goes to standard output.
+  const WString& out = request.files.back();
+  Encoding encoding = request.to;
   Document document;
-  if (!document.Load(component, *files[0], from) || !document.SavesAsRead(*files[0], normalize)) return kFailed;
+  if (!document.Load(component, in, FromOf(request)) || !document.SavesAsRead(in, request.normalize)) return kFailed;
   if (encoding == kAnsi) {
     for (LONG i = 0, n = document.Size(); i < n; ++i) {
       bool fits = FitsAnsi(document.Text(i));
       for (const auto& [key, value] : document.Info(i)) fits = fits && FitsAnsi(key) && FitsAnsi(value);
       if (!fits) {
-        PrintError(files[0]->c_str(), "line " + std::to_string(i) +
+        PrintError(in.c_str(), "line " + std::to_string(i) +
                                           " holds characters the ANSI code page cannot; nothing was written");
         return kFailed;
       }
     }
   }
-  return document.Save(*files.back(), encoding) ? 0 : kFailed;
+  return document.Save(out, encoding) ? 0 : kFailed;
 }
 
-int InfoCommand(const Component& component, const Arguments& given) {
-  // Options stand before FILE, so that a KEY or VALUE may look like one.
-  Arguments args = given;
-  bool normalize = false;
-  Encoding fromEncoding;
-  const Encoding* from = nullptr;
-  while (args.size() > 1 && (args[1] == OLESTR("--normalize") || args[1] == OLESTR("--from"))) {
-    if (args[1] == OLESTR("--normalize")) {
-      normalize = true;
-      args.erase(args.begin() + 1);
-      continue;
-    }
-    size_t i = 1;
-    int status = 0;
-    if (!ParseFrom(args, &i, &fromEncoding, &status)) return status;
-    from = &fromEncoding;
-    args.erase(args.begin() + 1, args.begin() + 3);
-  }
-  if (args.empty()) return Usage("info needs get, set or del");
-  const WString& action = args[0];
-  size_t expected = action == OLESTR("set") ? 5 : 4;
-  if (action != OLESTR("get") && action != OLESTR("set") && action != OLESTR("del"))
-    return Usage("info does not know " + Utf8(action));
-  if (normalize && action == OLESTR("get")) return Usage("info get writes nothing to normalize");
-  if (args.size() != expected)
-    return Usage("info " + Utf8(action) + " takes FILE LINE KEY" + (expected == 5 ? " VALUE" : ""));
-  const WString& path = args[1];
-  const WString& key = args[3];
+int InfoCommand(const Component& component, const Request& request) {
+  const std::string& action = request.action;
+  const WString& path = request.files[0];
+  if (path == OLESTR("-") && (action == "set" || action == "del"))
+    return Usage("info " + action + " saves FILE in place, and - (standard input) is no file to save");
+  const WString& key = request.key;
   Document document;
-  if (!document.Load(component, path, from)) return kFailed;
+  if (!document.Load(component, path, FromOf(request))) return kFailed;
   LONG line = 0;
   int status = 0;
-  if (!ParseLine(args[2], document, path, &line, &status)) return status;
+  if (!ParseLine(request.line, document, path, &line, &status)) return status;
+  if (action == "list") {
+    std::string out;
+    for (const auto& [name, value] : document.Info(line)) out += Utf8(name) + " = " + Utf8(value) + "\n";
+    Print(out);
+    return 0;
+  }
   zan::UniqueBstr name = Bstr(key);
   zan::UniqueBstr value;
   HRESULT found = document.Script()->GetLineInfo(line, name.get(), value.put());
-  if (action == OLESTR("get") || action == OLESTR("del")) {
+  if (action == "get" || action == "del") {
     if (FAILED(found)) {
       PrintError(path.c_str(), "line " + std::to_string(line) + " has no \"" + Utf8(key) + "\"");
       return kFailed;
     }
-    if (action == OLESTR("get")) {
+    if (action == "get") {
       Print(Utf8(value.get() ? WString(value.get()) : WString()) + "\n");
       return 0;
     }
-    if (!document.SavesAsRead(path, normalize)) return kFailed;
+    if (!document.SavesAsRead(path, request.normalize)) return kFailed;
     if (FAILED(document.Script()->DeleteLineInfo(line, name.get()))) {
       PrintError(path.c_str(), "cannot delete \"" + Utf8(key) + "\"");
       return kFailed;
     }
     return document.Save(path, document.FileEncoding()) ? 0 : kFailed;
   }
-  const WString& newValue = args[4];
+  const WString& newValue = request.value;
   for (const WString* text : {&key, &newValue}) {
     std::string why = WhyNotSavable(*text, text == &key);
     if (why.empty() && document.FileEncoding() == kAnsi && !FitsAnsi(*text))
@@ -228,7 +160,7 @@ int InfoCommand(const Component& component, const Arguments& given) {
       return kFailed;
     }
   }
-  if (!document.SavesAsRead(path, normalize)) return kFailed;
+  if (!document.SavesAsRead(path, request.normalize)) return kFailed;
   if (FAILED(document.Script()->SetLineInfo(line, name.get(), Bstr(newValue).get()))) {
     PrintError(path.c_str(), "cannot set \"" + Utf8(key) + "\"");
     return kFailed;

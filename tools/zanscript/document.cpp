@@ -133,16 +133,24 @@ HRESULT WithCause(HRESULT result) {
   return result == E_FAIL && error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : result;
 }
 
-bool ReadAll(const WString& path, std::string* bytes, int* error) {
-  FILE* file = nullptr;
-  if ((*error = WFOpen(&file, path.c_str(), OLESTR("rb"))) != 0) return false;
+bool ReadFrom(FILE* file, std::string* bytes, int* error) {
   char buffer[65536];
   size_t n;
   bytes->clear();
+  errno = 0;
   while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, n);
   *error = std::ferror(file) ? (errno ? errno : EIO) : 0;
-  std::fclose(file);
   return *error == 0;
+}
+
+// A path of "-" is standard input.
+bool ReadAll(const WString& path, std::string* bytes, int* error) {
+  if (path == OLESTR("-")) return ReadFrom(stdin, bytes, error);
+  FILE* file = nullptr;
+  if ((*error = WFOpen(&file, path.c_str(), OLESTR("rb"))) != 0) return false;
+  bool read = ReadFrom(file, bytes, error);
+  std::fclose(file);
+  return read;
 }
 
 std::string ErrnoReason(int error) {
@@ -233,13 +241,16 @@ bool Document::Load(const Component& component, const WString& path, const Encod
                                  "; --from is for a file without one");
     return false;
   }
-  // The library reads a mark-less file as ANSI: another encoding it reads
-  // from a copy that carries the mark, which the document then saves.
+  // The library reads files, and a mark-less one as ANSI: standard input,
+  // and another encoding, it reads from a copy, which carries the mark the
+  // document then saves.
   WString source = path;
   std::string copy;
-  if (told_ && *from != kAnsi) {
-    encoding_ = *from;
-    bytes_.insert(0, MarkOf(encoding_));
+  if (path == OLESTR("-") || (told_ && *from != kAnsi)) {
+    if (told_ && *from != kAnsi) {
+      encoding_ = *from;
+      bytes_.insert(0, MarkOf(encoding_));
+    }
     copy = TempName(path);
     source.assign(copy.begin(), copy.end());
     FILE* file = nullptr;
@@ -250,7 +261,7 @@ bool Document::Load(const Component& component, const WString& path, const Encod
     }
     if (!written) {
       std::remove(copy.c_str());
-      PrintError(path.c_str(), "cannot read it as " + std::string(NameOf(encoding_)) + ": no temporary copy");
+      PrintError(path.c_str(), "cannot read it: no temporary copy");
       return false;
     }
   }
@@ -286,7 +297,36 @@ std::string Document::Described() const {
          (told_ ? " (as --from said)" : "");
 }
 
+bool Document::SaveCopy(const WString& path, Encoding encoding, std::string* saved, std::string* why) {
+  std::string copy = TempName(path);
+  WString copyName(copy.begin(), copy.end());
+  zan::ComPtr<IPersistFile> persist;
+  HRESULT result;
+  int error = 0;
+  SetLastError(ERROR_SUCCESS);
+  if (FAILED(result = script_->put_SaveEncoding(encoding)) ||
+      FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
+      FAILED(result = persist->Save(copyName.c_str(), FALSE))) {
+    std::remove(copy.c_str());
+    *why = ReasonOf(WithCause(result));
+    return false;
+  }
+  bool read = ReadAll(copyName, saved, &error);
+  std::remove(copy.c_str());
+  if (!read) *why = ErrnoReason(error);
+  return read;
+}
+
 bool Document::Save(const WString& path, Encoding encoding) {
+  if (path == OLESTR("-")) {
+    std::string saved, why;
+    if (!SaveCopy(path, encoding, &saved, &why)) {
+      PrintError(nullptr, "cannot save the script to the output (" + why + ")");
+      return false;
+    }
+    Print(saved);
+    return true;
+  }
   zan::ComPtr<IPersistFile> persist;
   HRESULT result;
   SetLastError(ERROR_SUCCESS);
@@ -312,24 +352,9 @@ bool Document::SavesAsRead(const WString& path, bool normalize) {
     PrintError(path.c_str(), why + "; nothing was written");
     return false;
   }
-  std::string copy = TempName(path);
-  WString copyName(copy.begin(), copy.end());
-  zan::ComPtr<IPersistFile> persist;
-  HRESULT result;
-  std::string saved;
-  int error = 0;
-  SetLastError(ERROR_SUCCESS);
-  if (FAILED(result = script_->put_SaveEncoding(encoding_)) ||
-      FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
-      FAILED(result = persist->Save(copyName.c_str(), FALSE))) {
-    std::remove(copy.c_str());
-    PrintError(path.c_str(), "cannot check what a save would write (" + ReasonOf(WithCause(result)) + "); nothing was written");
-    return false;
-  }
-  bool read = ReadAll(copyName, &saved, &error);
-  std::remove(copy.c_str());
-  if (!read) {
-    PrintError(path.c_str(), "cannot check what a save would write (" + ErrnoReason(error) + "); nothing was written");
+  std::string saved, failure;
+  if (!SaveCopy(path, encoding_, &saved, &failure)) {
+    PrintError(path.c_str(), "cannot check what a save would write (" + failure + "); nothing was written");
     return false;
   }
   if (saved == bytes_) return true;

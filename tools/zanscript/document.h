@@ -16,9 +16,10 @@ class Document {
  public:
   // False, with the reason on stderr, when the file cannot be read. A file
   // without a byte order mark is read as ANSI unless from names another
-  // encoding.
+  // encoding. A path of "-" is standard input.
   bool Load(const Component& component, const WString& path, const Encoding* from = nullptr);
-  // Crash-safe: the old file stays whole when the save fails.
+  // Crash-safe: the old file stays whole when the save fails. A path of
+  // "-" is standard output.
   bool Save(const WString& path, Encoding encoding);
   // Whether saving the document as read gives back the file it was read
   // from, before any edit is saved. What the reader could not take whole
@@ -42,6 +43,10 @@ class Document {
   std::string Doubt() const;
 
  private:
+  // The bytes a save in this encoding writes, through a temporary copy
+  // (beside path if no temporary folder is named); false with the reason.
+  bool SaveCopy(const WString& path, Encoding encoding, std::string* saved, std::string* why);
+
   zan::ComPtr<IScript4> script_;
   Encoding encoding_ = kUtf8;
   bool marked_ = true;  // the file's own mark named the encoding

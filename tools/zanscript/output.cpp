@@ -10,11 +10,19 @@ std::string Utf8(const WCHAR* text, size_t length) {
   return out;
 }
 
+WString Wide(const std::string& utf8) {
+  if (utf8.empty()) return WString();
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  WString out(n > 0 ? static_cast<size_t>(n) : 0, u'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
 void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 void PrintError(const WCHAR* subject, const std::string& reason) {
   std::string line = "zanscript: ";
-  if (subject) line += Utf8(subject, WcsLen(subject)) + ": ";
+  if (subject) line += (WString(subject) == OLESTR("-") ? "standard input" : Utf8(subject, WcsLen(subject))) + ": ";
   line += reason + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
 }

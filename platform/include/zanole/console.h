@@ -1,6 +1,7 @@
 // What a command-line program needs of its console on every target: its
-// arguments as UTF-16, and standard output and error as plain byte streams
-// (no newline translation), so that its output is the same everywhere.
+// arguments as UTF-16, standard input, output and error as plain byte
+// streams (no newline translation), so that its output is the same
+// everywhere, and the ANSI code page where the program may choose it.
 #pragma once
 
 #include <vector>
@@ -12,3 +13,9 @@
 // on Windows (argc and argv are then only used for their count).
 std::vector<WString> CommandLineArguments(int argc, char** argv);
 void UseBinaryStdio();
+// Whether this program may choose the code page CP_ACP stands for: on
+// Linux it may (1252 until it does); on Windows the system's setting decides.
+bool AnsiCodePageChoosable();
+// Makes CP_ACP stand for codePage in this process and the libraries it
+// loads; false where that cannot be chosen or the code page is not converted.
+bool ChooseAnsiCodePage(UINT codePage);
