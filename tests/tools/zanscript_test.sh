@@ -307,6 +307,7 @@ if [ ${#runner[@]} -eq 0 ]; then
   if command -v help2man >/dev/null; then
     grep -q '^\.SH EXAMPLES' "$page" && grep -q 'zanscript info set greeting.script 3 owner -h' "$page" ||
       fail "the manual page shows no examples"
+    grep -q '^\.SS "zanscript info list"' "$page" || fail "the manual page does not tell each command"
   fi
 else
   zs --help | grep -q "^It is the system's setting" || fail "help does not say whose the code page is"
