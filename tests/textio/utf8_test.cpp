@@ -105,6 +105,31 @@ TEST(Utf8Codec, AllocFormsSizeExactly) {
   EXPECT_EQ(WString(OLESTR("a\u00E9")), WString(units.get()));
 }
 
+// The counted decoder takes ASCII eight bytes at a time: a sequence that
+// starts, or a refusal that falls, anywhere in or after such a run reads as
+// the terminated decoder reads it.
+TEST(Utf8Codec, CountedDecodeMatchesAroundAsciiRuns) {
+  const char* const tails[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xC3", "\x80", "\xE2\x82", "\xF5\x80\x80\x80", "\xC0\x80"};
+  for (size_t ascii = 0; ascii <= 17; ++ascii) {
+    for (const char* tail : tails) {
+      for (const char* after : {"", "z", "0123456789"}) {
+        const std::string bytes = std::string(ascii, 'a') + tail + after;
+        SCOPED_TRACE(bytes);
+        const WString expected = Decode(bytes.c_str());
+        WString got(bytes.size(), OLESTR('?'));
+        const int n = Utf8DecodeUnits(bytes.data(), bytes.size(), got.data());
+        if (expected == OLESTR("<invalid>")) {
+          EXPECT_EQ(-1, n);
+        } else {
+          ASSERT_EQ(static_cast<int>(expected.size()), n);
+          EXPECT_TRUE(WString(got.data(), static_cast<size_t>(n)) == expected);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(0, Utf8DecodeUnits("", 0, nullptr));
+}
+
 TEST(AnsiConversion, RoundTripThroughCodePage1252) {
   std::unique_ptr<WCHAR[]> wide;
   EXPECT_EQ(3, AnsiToWideAlloc("\x80x", &wide, 1252));
