@@ -45,6 +45,20 @@ run_windows() {
   ctest --preset "$1" -R '^zan_(registration_tests|registration_legacy_tests|regsvr32)$'
 }
 
+# Both widths registered on one machine, where the PE32 suites ran and the
+# PE32+ build is there: a 64-bit prefix whose 32-bit side runs.
+run_side_by_side() {
+  if [ ! -f build/windows64/bin/ZanScript.dll ]; then
+    echo "!!! side by side: not run, the windows64 preset was not built"
+    return
+  fi
+  cmake --build build/windows --target zan_progid_host
+  cmake --build build/windows64 --target zan_progid_host
+  bash tests/server/installer/side_by_side_test.sh "$PWD/build/windows/bin" "$PWD/build/windows64/bin" \
+    "$PWD/build/windows/wineprefix-sidebyside"
+  ran_windows+=("both widths side by side")
+}
+
 ran_windows=()
 not_run_windows=()
 presets=("${@:-linux linux-asan linux-tsan fuzz windows64 windows}")
@@ -65,9 +79,11 @@ for preset in ${presets[*]}; do
       if can_run_i386; then
         run_windows windows
         ran_windows+=("PE32 (windows, 32-bit Wine)")
+        run_side_by_side
       elif [ "${ZAN_EMULATE_I386:-0}" = 1 ]; then
         run_windows_emulated
         ran_windows+=("PE32 (windows, under qemu-i386)")
+        run_side_by_side
       else
         echo "!!! windows: built, but its tests were NOT run: this machine cannot execute i386 programs"
         echo "!!! (ZAN_EMULATE_I386=1 scripts/test-all.sh windows runs them under qemu-i386, slowly)"
