@@ -1,5 +1,6 @@
 // Reading arbitrary files line by line in whatever encoding their first
-// bytes announce: every line is read or refused, nothing crashes or leaks.
+// bytes announce: every line is read or refused, nothing crashes or leaks,
+// and the BSTR and text forms read the same lines.
 #include <unistd.h>
 
 #include <cstdio>
@@ -24,5 +25,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++lines;
   }
   if (lines > size + 1) __builtin_trap();  // every line consumes input
+  // The text form reads the same lines: each text is the BSTR's up to its
+  // first NUL, with the length that BSTR records.
+  CEncodedFile_LineReader bstrs, texts;
+  if (!bstrs.Open(name.c_str(), OM_READ, FE_UTF8) || !texts.Open(name.c_str(), OM_READ, FE_UTF8)) return 0;
+  WString text;
+  for (size_t read = 0; read < lines; ++read) {
+    zan::UniqueBstr line;
+    const bool ok = bstrs.ReadLine(&line, read % 2 == 0);
+    UINT recorded = 0;
+    text.clear();
+    if (ok != texts.ReadLineText(&text, read % 2 == 0, &recorded)) __builtin_trap();
+    if (ok && (recorded != line.length() || text != WString(line.get(), WcsLen(line.get())))) __builtin_trap();
+    if (bstrs.AtEnd() != texts.AtEnd()) __builtin_trap();
+  }
   return 0;
 }

@@ -1,7 +1,8 @@
 // The UTF-8 codec on arbitrary bytes: decoding never overruns, the units
 // before the first NUL re-encode to bytes that decode to them again (an
 // overlong form of NUL decodes to a NUL inside the text), and the bounded
-// forms need what they write and write nothing into too small a buffer.
+// forms need what they write and write nothing into too small a buffer; the
+// counted decoder gives what the terminated one gives.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -13,6 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);
   std::unique_ptr<WCHAR[]> units;
   int n = Utf8ToWideAlloc(bytes.c_str(), &units);
+  // The counted decoder, fast path and all, agrees with the terminated one
+  // on the bytes before the first NUL: the same refusals, the same units.
+  const size_t counted = std::strlen(bytes.c_str());
+  std::unique_ptr<WCHAR[]> fast(new WCHAR[counted + 1]);
+  const int f = Utf8DecodeUnits(bytes.data(), counted, fast.get());
+  if ((f < 0) != (n < 0)) __builtin_trap();
+  if (n >= 0 && (f != n - 1 || std::memcmp(fast.get(), units.get(), static_cast<size_t>(f) * sizeof(WCHAR)) != 0))
+    __builtin_trap();
   if (n < 0) return 0;
   std::unique_ptr<char[]> encoded;
   int m = WideToUtf8Alloc(units.get(), &encoded);
