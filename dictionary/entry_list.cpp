@@ -175,12 +175,7 @@ void EntryList::MoveTo(EntryList* empty) noexcept {
   Reset();
 }
 
-void EntryList::EntryAt(uint32_t index, const VARIANT** key, const VARIANT** value) noexcept {
-  if (!IsTree()) {
-    *key = data_[index].key.get();
-    *value = data_[index].value.get();
-    return;
-  }
+void EntryList::TreeEntryAt(uint32_t index, const VARIANT** key, const VARIANT** value) noexcept {
   TreeForm& form = *tree_;
   Tree& tree = form.entries;
   if (form.cursorIndex == kNoCursor || index < form.cursorIndex / 2) {

@@ -82,7 +82,11 @@ class EntryList {
 
   // The entry at index in key order, read in place. In the tree, reads of
   // the next index go on from the last one, so a scan costs one step each.
-  void EntryAt(uint32_t index, const VARIANT** key, const VARIANT** value) noexcept;
+  void EntryAt(uint32_t index, const VARIANT** key, const VARIANT** value) noexcept {
+    if (IsTree()) return TreeEntryAt(index, key, value);
+    *key = data_[index].key.get();
+    *value = data_[index].value.get();
+  }
 
   // Calls visit(key, value) for each entry in key order while it returns
   // true.
@@ -113,6 +117,7 @@ class EntryList {
   void InsertMakingTree(uint32_t at, DictionaryEntry&& entry);
   void TakeFromTree(Tree::iterator first, Tree::iterator last, uint32_t count, EntryList* doomed);
   void ShrinkToBlock() noexcept;
+  void TreeEntryAt(uint32_t index, const VARIANT** key, const VARIANT** value) noexcept;
   void Reserve(uint32_t capacity);
   void Resize(uint32_t capacity);
   void DestroyBlock() noexcept;
