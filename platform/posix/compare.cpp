@@ -12,9 +12,10 @@
 namespace {
 
 // The user locale's collation as the Windows runtime applies it: CLDR
-// order, with the BMP's symbols, digits and Latin letters in the runtime's
-// own order (its primary, diacritic and case weights, generated from its
-// sorting table), and the ligatures equal to the letters they stand for.
+// order, with the BMP's symbols, digits, Latin, Greek and Cyrillic letters
+// in the runtime's own order (its primary, diacritic and case weights,
+// generated from its sorting table), the letters it expands equal to the
+// letters they stand for, and the letters it cannot sort ignored.
 constexpr char16_t kRuntimeRules[] =
 #include "collation_rules.inc"
     u" & ae = \u00E6 & AE = \u00C6 & oe = \u0153 & OE = \u0152 & ss = \u00DF"
