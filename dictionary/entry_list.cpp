@@ -51,6 +51,17 @@ EntryList::Place EntryList::LowerBound(const VARIANT* key, bool* found) noexcept
   return {first, {}};
 }
 
+EntryList::Place EntryList::PlaceFor(const VARIANT* key, bool* found) noexcept {
+  if (IsTree() && size_ > 0) {
+    Tree& tree = tree_->entries;
+    if (KeyLess(std::prev(tree.end())->first.get(), key)) {
+      *found = false;
+      return {0, tree.end()};
+    }
+  }
+  return LowerBound(key, found);
+}
+
 void EntryList::Insert(const Place& at, DictionaryEntry&& entry) {
   if (IsTree()) {
     // The hint is the exact place: a check or two, no second search.

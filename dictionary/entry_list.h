@@ -61,6 +61,10 @@ class EntryList {
   // The first entry whose key is not before key, and whether its key is
   // equivalent to key.
   Place LowerBound(const VARIANT* key, bool* found) noexcept;
+  // The same, for a key about to be stored: a tree is filled in key order
+  // so often (a host's loop, a clone) that a key after the last is tried
+  // first, at one comparison.
+  Place PlaceFor(const VARIANT* key, bool* found) noexcept;
   zan::UniqueVariant& ValueAt(const Place& at) noexcept {
     return IsTree() ? at.node->second : data_[at.index].value;
   }

@@ -26,7 +26,7 @@ HRESULT CZanDictionaryImpl::CheckedKey(const VARIANT* key) {
 // before the key goes in, so a failed copy leaves the entries as they were.
 HRESULT CZanDictionaryImpl::Store(const VARIANT* key, VARIANT* value, bool replace, bool adopt) {
   bool found = false;
-  EntryList::Place at = entries_.LowerBound(key, &found);
+  EntryList::Place at = entries_.PlaceFor(key, &found);
   if (found && !replace) return kStatusKeyExists;
   if (found && value == entries_.ValueAt(at).get()) return S_OK;
   UniqueVariant copy;
