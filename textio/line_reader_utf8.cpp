@@ -1,6 +1,7 @@
 #include "line_reader_utf8.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "utf8.h"
@@ -52,10 +53,20 @@ bool CEncodedFile_LineReaderUTF8::GetLineText(WString* out, UINT* recorded) {
 }
 
 int CEncodedFile_LineReaderUTF8::EncodeLine(const WCHAR* text, std::string* bytes) {
-  int n = WideToUtf8(text, nullptr, 0);
-  if (n <= 1) return n - 1;
-  bytes->resize(static_cast<size_t>(n));
-  WideToUtf8(text, bytes->data(), n);
-  bytes->pop_back();
-  return n - 1;
+  // One pass into room for the longest form, then cut to what was written.
+  const size_t units = WcsLen(text);
+  if (units > static_cast<size_t>(INT_MAX) / 3) {
+    // Measured first: such a text may still fit the count.
+    int n = WideToUtf8(text, nullptr, 0);
+    if (n <= 1) return n - 1;
+    bytes->resize(static_cast<size_t>(n));
+    WideToUtf8(text, bytes->data(), n);
+    bytes->pop_back();
+    return n - 1;
+  }
+  const size_t base = bytes->size();
+  bytes->resize(base + units * 3);
+  const size_t written = Utf8EncodeUnits(text, units, bytes->data() + base);
+  bytes->resize(base + written);
+  return static_cast<int>(written);
 }

@@ -116,6 +116,35 @@ int Utf8DecodeUnits(const char* source, size_t count, WCHAR* destination) {
   return Clamp(out - destination);
 }
 
+size_t Utf8EncodeUnits(const WCHAR* source, size_t count, char* destination) {
+  unsigned char* out = reinterpret_cast<unsigned char*>(destination);
+  size_t i = 0;
+  while (i < count) {
+    if (count - i >= 4) {
+      uint64_t word;
+      std::memcpy(&word, source + i, sizeof word);
+      if ((word & 0xFF80FF80FF80FF80ull) == 0) {
+        for (int k = 0; k < 4; ++k) out[k] = static_cast<unsigned char>(source[i + k]);
+        out += 4;
+        i += 4;
+        continue;
+      }
+    }
+    const unsigned u = source[i++];
+    if (u <= 0x7F) {
+      *out++ = static_cast<unsigned char>(u);
+    } else if (u <= 0x7FF) {
+      *out++ = static_cast<unsigned char>(0xC0 | (u >> 6));
+      *out++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+    } else {
+      *out++ = static_cast<unsigned char>(0xE0 | (u >> 12));
+      *out++ = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+      *out++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+    }
+  }
+  return static_cast<size_t>(out - reinterpret_cast<unsigned char*>(destination));
+}
+
 int Utf8Decode(const char* source, WCHAR* destination) {
   return Clamp(Decode(reinterpret_cast<const unsigned char*>(source), destination));
 }

@@ -20,6 +20,11 @@ int Utf8Encode(const WCHAR* source, char* destination);
 // forms as Utf8Decode). Eight ASCII bytes a step.
 int Utf8DecodeUnits(const char* source, size_t count, WCHAR* destination);
 
+// Encodes count units into destination, which has room for three bytes a
+// unit, as Utf8Encode does (each unit on its own); the bytes written. Four
+// ASCII units a step.
+size_t Utf8EncodeUnits(const WCHAR* source, size_t count, char* destination);
+
 // Bounded forms: 0 for a null or invalid source, for source == destination,
 // or when capacity is below the needed count (then nothing is written); the
 // needed count for a null destination; otherwise the written count.

@@ -130,6 +130,24 @@ TEST(Utf8Codec, CountedDecodeMatchesAroundAsciiRuns) {
   EXPECT_EQ(0, Utf8DecodeUnits("", 0, nullptr));
 }
 
+// The counted encoder takes ASCII four units at a time and writes what the
+// terminated one writes, surrogates each on its own.
+TEST(Utf8Codec, CountedEncodeMatchesAroundAsciiRuns) {
+  const WString tails[] = {OLESTR("\u00E9"), OLESTR("\u20AC"), WString({WCHAR(0xD83D), WCHAR(0xDE00)}), OLESTR("\u007F\u0080"),
+                           OLESTR("\u07FF\u0800"), WString({WCHAR(0xDC00)})};
+  for (size_t ascii = 0; ascii <= 9; ++ascii) {
+    for (const WString& tail : tails) {
+      for (const WCHAR* after : {OLESTR(""), OLESTR("z"), OLESTR("01234")}) {
+        const WString text = WString(ascii, OLESTR('a')) + tail + after;
+        SCOPED_TRACE(Encode(text));
+        std::string got(text.size() * 3, '?');
+        got.resize(Utf8EncodeUnits(text.data(), text.size(), got.data()));
+        EXPECT_EQ(Encode(text), got);
+      }
+    }
+  }
+}
+
 TEST(AnsiConversion, RoundTripThroughCodePage1252) {
   std::unique_ptr<WCHAR[]> wide;
   EXPECT_EQ(3, AnsiToWideAlloc("\x80x", &wide, 1252));
