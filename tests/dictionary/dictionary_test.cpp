@@ -51,6 +51,17 @@ class DictionaryTest : public zantest::ModuleTest {
     return out;
   }
 
+  // Remove with a by-reference key: compared by what it points at.
+  HRESULT RemoveByReference(const WCHAR* key) {
+    UniqueBstr target(SysAllocString(key));
+    UniqueVariant byRef;
+    V_VT(byRef.get()) = VT_BSTR | VT_BYREF;
+    V_BSTRREF(byRef.get()) = target.addressof();
+    HRESULT hr = dict_->Remove(byRef.get());
+    V_VT(byRef.get()) = VT_EMPTY;
+    return hr;
+  }
+
   LONG Count(Scripting::IDictionary* d = nullptr) {
     LONG n = -1;
     EXPECT_HR(S_OK, (d ? d : dict_.get())->get_Count(&n));
@@ -170,14 +181,8 @@ TEST_F(DictionaryTest, RemoveMissingNullAndReferenceKeys) {
   k = Long(1);
   EXPECT_HR(S_OK, dict_->Remove(k.get()));  // no number equals a string
   EXPECT_EQ(2, Count());
-  // A by-reference key is compared by what it points at.
-  UniqueBstr target(SysAllocString(OLESTR("a")));
-  UniqueVariant byRef;
-  V_VT(byRef.get()) = VT_BSTR | VT_BYREF;
-  V_BSTRREF(byRef.get()) = target.addressof();
-  EXPECT_HR(S_OK, dict_->Remove(byRef.get()));
+  EXPECT_HR(S_OK, RemoveByReference(OLESTR("a")));
   EXPECT_EQ((Strings{"b"}), Texts(true));
-  V_VT(byRef.get()) = VT_EMPTY;
   // A key that cannot be compared with strings removes nothing.
   CountingObject object;
   UniqueVariant objectKey;
@@ -555,13 +560,7 @@ TEST_F(LargeDictionaryTest, RemoveAllRemoveByNullAndCloneOfALargeDictionary) {
   UniqueVariant missing = NumberKey('k', 150);
   EXPECT_HR(S_OK, dict_->Remove(missing.get()));
   EXPECT_EQ(150, Count());
-  // A by-reference key is compared by what it points at.
-  UniqueBstr target(SysAllocString(OLESTR("k0100")));
-  UniqueVariant byRef;
-  V_VT(byRef.get()) = VT_BSTR | VT_BYREF;
-  V_BSTRREF(byRef.get()) = target.addressof();
-  EXPECT_HR(S_OK, dict_->Remove(byRef.get()));
-  V_VT(byRef.get()) = VT_EMPTY;
+  EXPECT_HR(S_OK, RemoveByReference(OLESTR("k0100")));
   EXPECT_EQ(149, Count());
   ASSERT_HR(S_OK, AddNumber('k', 100, 100));
 
