@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks for both targets; a no-op when
 # everything is already present.
+# usage: setup.sh [demo]   demo: only what the Linux library and the zanscript
+#                          tool need (no test tools, no Wine, mingw or clang)
 set -euo pipefail
 
 SUDO=""
@@ -18,8 +20,14 @@ fuzz=(clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 wine64-tools libwine-dev
          libwine:i386 libwine:amd64)
 
+# The Linux build alone: the compiler, ICU, CLI11, and the IDL compiler with
+# the IDL files and the 32-bit stdole2.tlb the type library imports.
+demo=(cmake make g++ pkg-config python3 libicu-dev libcli11-dev wine64-tools libwine-dev libwine:i386)
+
+wanted=("${native[@]}" "${fuzz[@]}" "${windows[@]}")
+if [ "${1:-}" = demo ]; then wanted=("${demo[@]}"); fi
 missing=()
-for p in "${native[@]}" "${fuzz[@]}" "${windows[@]}"; do
+for p in "${wanted[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 

@@ -10,6 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
+# The build presets fix no job count: every core of this machine, unless the
+# caller says otherwise.
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 
 # 32-bit Wine runs the PE32 tests as i386 Linux processes. Some virtual
 # machines run 64-bit user code only (the kernel answers ENOEXEC to any i386
