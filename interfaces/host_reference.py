@@ -91,7 +91,7 @@ def parse(text):
             "doc": doc_before(lines, start_line), "members": members,
         })
     for m in re.finditer(r"typedef struct (\w+)\s*\{(.*?)\}", flat, re.S):
-        fields = [f.strip().rstrip(";") for f in m.group(2).splitlines() if f.strip()]
+        fields = [host_types(f.strip().rstrip(";")) for f in m.group(2).splitlines() if f.strip()]
         model["structs"].append({"name": m.group(1), "fields": fields})
     lib = re.search(r"\[([^\]]*)\]\s*library\s+(\w+)", flat)
     model["library"] = {"name": lib.group(2), "uuid": attribute(lib.group(1), "uuid"),
@@ -106,9 +106,15 @@ def parse(text):
     return model
 
 
+def host_types(decl):
+    """A declaration with the types the generated header gives a host to write."""
+    decl = re.sub(r"\bunsigned long\b", "ULONG", decl)
+    return re.sub(r"\blong\b", "LONG", decl)
+
+
 def param(text):
     m = re.match(r"(?:\[([^\]]*)\]\s*)?(.*)", text)
-    attrs, decl = m.group(1) or "", m.group(2)
+    attrs, decl = m.group(1) or "", host_types(m.group(2))
     marks = [a.strip() for a in split_top(attrs) if a.strip() not in ("in",)]
     return decl + (" [" + ", ".join(marks) + "]" if marks else "")
 
@@ -149,8 +155,10 @@ def render(standard, legacy, registered):
     w("(`cmake --build --preset linux --target zan_reference` writes it again).")
     w("The guide for host developers is [HOSTS.md](HOSTS.md).")
     w("")
-    w("Types are the IDL's: `long` is a 32-bit `LONG`, `BSTR` and `IDispatch*` as")
-    w("OLE Automation defines them. Every member returns an `HRESULT`; the last")
+    w("Types are the generated header's, as a host writes them: `LONG` and `ULONG`")
+    w("are 32 bits on both targets (the IDL's `long` and `unsigned long`; a Linux")
+    w("`long` is 64 bits), `BSTR` and `IDispatch*` as OLE Automation defines them.")
+    w("Every member returns an `HRESULT`; the last")
     w("column gives what it does and what it answers besides `S_OK`.")
     w("")
     w("Type library `%s` {%s}, version %s: \"%s\". The server carries it as a" % (lib["name"], lib["uuid"], lib["version"], lib["help"]))
