@@ -51,6 +51,15 @@ class DictionaryTest : public zantest::ModuleTest {
     return out;
   }
 
+  // Adds the object as the value of key "v"; the dictionary holds one reference.
+  HRESULT AddUnderV(IDispatch* value) {
+    UniqueVariant key = String(OLESTR("v")), v;
+    V_VT(v.get()) = VT_DISPATCH;
+    V_DISPATCH(v.get()) = value;
+    value->AddRef();
+    return dict_->Add(key.get(), v.get());
+  }
+
   // Remove with a by-reference key: compared by what it points at.
   HRESULT RemoveByReference(const WCHAR* key) {
     UniqueBstr target(SysAllocString(key));
@@ -425,12 +434,8 @@ TEST_F(DictionaryTest, AValueMayChangeItsDictionaryWhileItIsReleased) {
     ASSERT_HR(S_OK, dict_->RemoveAll());
     for (const WCHAR* key : {OLESTR("a"), OLESTR("b"), OLESTR("c")}) ASSERT_HR(S_OK, Add(key, 1));
     zantest::CallbackObject value;
-    UniqueVariant vKey = String(OLESTR("v")), v;
-    V_VT(v.get()) = VT_DISPATCH;
-    V_DISPATCH(v.get()) = &value;
-    value.AddRef();
-    ASSERT_HR(S_OK, dict_->Add(vKey.get(), v.get()));
-    v.Clear();
+    ASSERT_HR(S_OK, AddUnderV(&value));
+    UniqueVariant vKey = String(OLESTR("v"));
     value.onRelease = [this, reaction = c.reaction] {
       if (reaction == Reaction::AddsKeys) {
         for (int i = 10; i < 50; ++i) {
@@ -602,12 +607,8 @@ TEST_F(LargeDictionaryTest, AValueMayChangeALargeDictionaryWhileItIsReleased) {
         Fill('k', std::max(fillers, 80));
         for (int i = fillers; i < 80; ++i) ASSERT_HR(S_OK, RemoveNumber('k', i));
         zantest::CallbackObject value;
-        UniqueVariant vKey = String(OLESTR("v")), v;
-        V_VT(v.get()) = VT_DISPATCH;
-        V_DISPATCH(v.get()) = &value;
-        value.AddRef();
-        ASSERT_HR(S_OK, dict_->Add(vKey.get(), v.get()));
-        v.Clear();
+        ASSERT_HR(S_OK, AddUnderV(&value));
+        UniqueVariant vKey = String(OLESTR("v"));
         value.onRelease = [this, reaction] {
           if (reaction == Reaction::AddsKeys) {
             for (int i = 0; i < 100; ++i) EXPECT_HR(S_OK, AddNumber('m', i, i));
