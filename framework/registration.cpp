@@ -64,15 +64,21 @@ WString TypeLibCountKey(const TLIBATTR& attr) {
 // is ignored and names this process's own keys.
 constexpr REGSAM kOtherWidthView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
-DWORD ReadRefCount(HKEY root, const WCHAR* subkey, REGSAM view) noexcept {
-  RegKey key;
-  if (RegOpenKeyExW(root, subkey, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) return 0;
+const WCHAR kRefCount[] = OLESTR("RefCount");
+
+// The count a key holds; anything but a REG_DWORD counts as none.
+DWORD QueryRefCount(HKEY key) noexcept {
   DWORD type = 0, count = 0, size = sizeof count;
-  if (RegQueryValueExW(key.get(), OLESTR("RefCount"), nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) !=
-          ERROR_SUCCESS ||
+  if (RegQueryValueExW(key, kRefCount, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS ||
       type != REG_DWORD || size != sizeof count)
     return 0;
   return count;
+}
+
+DWORD ReadRefCount(HKEY root, const WCHAR* subkey, REGSAM view) noexcept {
+  RegKey key;
+  if (RegOpenKeyExW(root, subkey, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) return 0;
+  return QueryRefCount(key.get());
 }
 
 // The count key of the same library registered for the other width.
@@ -125,20 +131,16 @@ WString BaseNameOf(const WString& path) {
 }
 
 DWORD AdjustRefCount(HKEY key, bool increment) noexcept {
-  static const WCHAR kValue[] = OLESTR("RefCount");
-  DWORD type = 0, count = 0, size = sizeof count;
-  if (RegQueryValueExW(key, kValue, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS ||
-      type != REG_DWORD || size != sizeof count)
-    count = 0;
+  DWORD count = QueryRefCount(key);
   if (increment) {
     ++count;
   } else if (count >= 2) {
     --count;
   } else {
-    if (count == 1) RegDeleteValueW(key, kValue);
+    if (count == 1) RegDeleteValueW(key, kRefCount);
     return 0;
   }
-  RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
+  RegSetValueExW(key, kRefCount, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
   return count;
 }
 
