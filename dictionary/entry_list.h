@@ -92,6 +92,16 @@ class EntryList {
     *value = data_[index].value.get();
   }
 
+  // Calls change(value) for each value, in no particular order.
+  template <class Change>
+  void ForEachValue(Change change) noexcept {
+    if (IsTree()) {
+      for (auto& entry : tree_->entries) change(&entry.second);
+    } else {
+      for (uint32_t i = 0; i < size_; ++i) change(&data_[i].value);
+    }
+  }
+
   // Calls visit(key, value) for each entry in key order while it returns
   // true.
   template <class Visit>

@@ -1,9 +1,35 @@
 #include "zan_dictionary.h"
 
+#include <cstring>
+
 #include "base/com_ptr.h"
 #include "dictionary_array.h"
 
 using zan::UniqueVariant;
+
+namespace {
+
+using LineObject = CComObject<CZanDictionaryImpl>;
+
+// A text in a line's room is laid out as any string: its byte length, its
+// units and a NUL, at a 4-byte boundary, so that every reader (the
+// runtime's own copies included) takes it for one.
+constexpr size_t kLengthPrefix = sizeof(DWORD);
+
+size_t ImageBytes(UINT units) {
+  return (kLengthPrefix + (size_t{units} + 1) * sizeof(OLECHAR) + 3) & ~size_t{3};
+}
+
+BSTR PlaceImage(char* at, const OLECHAR* units, UINT length) {
+  const DWORD bytes = static_cast<DWORD>(length * sizeof(OLECHAR));
+  std::memcpy(at, &bytes, sizeof bytes);
+  auto* text = reinterpret_cast<OLECHAR*>(at + kLengthPrefix);
+  if (length) std::memcpy(text, units, bytes);
+  text[length] = 0;
+  return text;
+}
+
+}  // namespace
 
 // Wherever values go (FinalRelease, Store, Remove, RemoveAll), they are taken
 // out of the list first and released after it is whole again: a value that
@@ -11,6 +37,23 @@ using zan::UniqueVariant;
 void CZanDictionaryImpl::FinalRelease() noexcept {
   EntryList doomed;
   entries_.MoveTo(&doomed);
+  ForgetRoom(&doomed);
+}
+
+bool CZanDictionaryImpl::InRoom(const VARIANT* value) const noexcept {
+  if (room_ == 0 || V_VT(value) != VT_BSTR) return false;
+  // Only MakeLine gives room, and only to a stand-alone object.
+  const auto begin = reinterpret_cast<uintptr_t>(static_cast<const LineObject*>(this)) + sizeof(LineObject);
+  const auto text = reinterpret_cast<uintptr_t>(V_BSTR(value));
+  return text >= begin && text < begin + room_;
+}
+
+void CZanDictionaryImpl::ForgetRoom(UniqueVariant* value) const noexcept {
+  if (InRoom(value->get())) V_VT(value->get()) = VT_EMPTY;
+}
+
+void CZanDictionaryImpl::ForgetRoom(EntryList* doomed) const noexcept {
+  if (room_ != 0) doomed->ForEachValue([this](UniqueVariant* value) { ForgetRoom(value); });
 }
 
 CComTypeInfoHolder& CZanDictionaryImpl::TypeInfo() {
@@ -42,6 +85,7 @@ HRESULT CZanDictionaryImpl::Store(const VARIANT* key, VARIANT* value, bool repla
     // release may call back into this dictionary.
     UniqueVariant old = std::move(entries_.ValueAt(at));
     entries_.ValueAt(at) = std::move(copy);
+    ForgetRoom(&old);
     return S_OK;
   }
   entries_.Insert(at, DictionaryEntry{SharedKey::Intern(V_BSTR(key), SysStringLen(V_BSTR(key))), std::move(copy)});
@@ -157,6 +201,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) noexcept {
   try {
     EntryList doomed;
     entries_.Take(key.get(), &doomed);
+    ForgetRoom(&doomed);
     return S_OK;
   }
   ZAN_CATCH_RETURN()
@@ -165,6 +210,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) noexcept {
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::RemoveAll() noexcept {
   EntryList doomed;
   entries_.MoveTo(&doomed);
+  ForgetRoom(&doomed);
   return S_OK;
 }
 
@@ -210,19 +256,43 @@ const VARIANT* CZanDictionaryImpl::PeekItem(const VARIANT* key) noexcept {
   return found ? entries_.ValueAt(at).get() : nullptr;
 }
 
-void CZanDictionaryImpl::EntryAt(UINT index, const VARIANT** key, const VARIANT** value) noexcept {
-  entries_.EntryAt(index, key, value);
-}
-
-HRESULT CZanDictionaryImpl::PutText(const OLECHAR* key, UINT keyLength, BSTR value) noexcept {
-  VARIANT owned;
-  V_VT(&owned) = VT_BSTR;
-  V_BSTR(&owned) = value;
-  UniqueVariant hold;
-  *hold.get() = owned;  // freed here unless the dictionary takes it
+HRESULT CZanDictionaryImpl::MakeLine(const LineTextEntry* entries, UINT count, Scripting::IDictionary** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
   try {
-    SharedKey shared = SharedKey::Intern(key, keyLength);
-    return Store(shared.get(), hold.get(), true, true);
+    uint64_t bytes = 0;
+    for (UINT i = 0; i < count; ++i) bytes += ImageBytes(entries[i].valueLength);
+    if (bytes > UINT32_MAX) return E_OUTOFMEMORY;
+    auto* object = new (Room{static_cast<size_t>(bytes)}, std::nothrow) LineObject();
+    if (!object) return E_OUTOFMEMORY;
+    zan::ComPtr<Scripting::IDictionary> line(object);
+    object->room_ = static_cast<uint32_t>(bytes);
+    char* at = reinterpret_cast<char*>(object) + sizeof(LineObject);
+    for (UINT i = 0; i < count; ++i) {
+      const LineTextEntry& e = entries[i];
+      SharedKey key = SharedKey::Intern(e.key, e.keyLength);
+      DictionaryEntry entry{std::move(key), UniqueVariant()};
+      V_VT(entry.value.get()) = VT_BSTR;
+      V_BSTR(entry.value.get()) = PlaceImage(at, e.value, e.valueLength);
+      at += ImageBytes(e.valueLength);
+      bool found = false;
+      EntryList::Place place = object->entries_.PlaceFor(entry.key.get(), &found);
+      if (found) {
+        // Both texts are in the room: the earlier is simply forgotten.
+        V_VT(object->entries_.ValueAt(place).get()) = VT_EMPTY;
+        object->entries_.ValueAt(place) = std::move(entry.value);
+        continue;
+      }
+      try {
+        object->entries_.Insert(place, std::move(entry));
+      } catch (...) {
+        // The list is as it was and the entry still holds its text.
+        object->ForgetRoom(&entry.value);
+        throw;
+      }
+    }
+    *out = line.Detach();
+    return S_OK;
   }
   ZAN_CATCH_RETURN()
 }
@@ -235,7 +305,7 @@ namespace {
 // nothing but the pointer every COM object starts with.
 const void* StandAloneVtable() noexcept {
   static const void* const vtable = [] {
-    CComObject<CZanDictionaryImpl> probe;
+    LineObject probe;
     return *reinterpret_cast<const void* const*>(static_cast<Scripting::IDictionary*>(&probe));
   }();
   return vtable;
@@ -243,16 +313,16 @@ const void* StandAloneVtable() noexcept {
 
 }  // namespace
 
-ILineEntries* OwnLineEntries(IUnknown* line) noexcept {
+CZanDictionaryImpl* OwnDictionary(IUnknown* line) noexcept {
   if (!line || *reinterpret_cast<const void* const*>(line) != StandAloneVtable()) return nullptr;
-  return static_cast<CComObject<CZanDictionaryImpl>*>(static_cast<Scripting::IDictionary*>(line));
+  return static_cast<LineObject*>(static_cast<Scripting::IDictionary*>(line));
 }
 
 HRESULT CreateLineDictionary(Scripting::IDictionary** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   try {
-    auto* object = new (std::nothrow) CComObject<CZanDictionaryImpl>();
+    auto* object = new (std::nothrow) LineObject();
     if (!object) return E_OUTOFMEMORY;
     object->AddRef();
     HRESULT hr = object->QueryInterface(Scripting::IID_IDictionary, reinterpret_cast<void**>(out));
@@ -260,4 +330,8 @@ HRESULT CreateLineDictionary(Scripting::IDictionary** out) {
     return hr;
   }
   ZAN_CATCH_RETURN()
+}
+
+HRESULT CreateLineDictionary(const LineTextEntry* entries, UINT count, Scripting::IDictionary** out) {
+  return CZanDictionaryImpl::MakeLine(entries, count, out);
 }

@@ -3,6 +3,7 @@
 // (a saved file reads back as it was written), unless its information
 // holds a piece of the format's marks, which it cannot escape.
 #include <string>
+#include <vector>
 
 #include "base/com_ptr.h"
 #include "dictionary/zan_dictionary.h"
@@ -15,11 +16,11 @@ namespace {
 // information holds a piece of the format's marks.
 bool Reparse(const WString& text, WString* rendered, bool* marked) {
   zan::ComPtr<Scripting::IDictionary> line;
-  if (FAILED(CreateLineDictionary(line.put()))) return false;
+  std::vector<LineTextEntry> entries;
   try {
-    if (FAILED(ParseSavedLine(text.c_str(), line.get()))) return false;
+    if (FAILED(MakeSavedLine(text.c_str(), text.size(), &entries, line.put()))) return false;
     *marked = zanfuzz::LineHoldsAMark(line.get());
-    return SUCCEEDED(RenderSavedLine(line.get(), rendered));
+    return SUCCEEDED(RenderSavedLine(CLineView(line.get()), rendered));
   } catch (...) {
     return false;
   }

@@ -7,23 +7,8 @@
 
 #include "base/com_ptr.h"
 #include "base/unique_variant.h"
-#include "dictionary/line_entries.h"
+#include "line_view.h"
 #include "script_keys.h"
-
-HRESULT LineValueText(Scripting::IDictionary* line, VARIANT* key, zan::UniqueBstr* text) noexcept {
-  text->reset();
-  VARIANT_BOOL exists = VARIANT_FALSE;
-  HRESULT hr = line->Exists(key, &exists);
-  if (FAILED(hr)) return hr;
-  if (!exists) return S_FALSE;
-  zan::UniqueVariant value;
-  hr = line->get_Item(key, value.get());
-  if (FAILED(hr)) return hr;
-  // A value without a text form contributes nothing.
-  if (V_VT(value.get()) != VT_BSTR) VariantChangeType(value.get(), value.get(), 0, VT_BSTR);
-  if (V_VT(value.get()) == VT_BSTR) text->reset(std::exchange(V_BSTR(value.get()), nullptr));
-  return S_OK;
-}
 
 namespace {
 
@@ -34,32 +19,26 @@ size_t TextUnits(BSTR text) { return text ? WcsNLen(text, SysStringLen(text)) : 
 
 // A line of our own whose text (and comment) are strings: read in place,
 // with no call out of the module. False for any other line.
-bool PeekOwnLine(IDispatch* object, bool withComments, VARIANT* sourceKey, VARIANT* commentKey,
-                 BSTR* text, BSTR* comment) {
-  ILineEntries* ours = OwnLineEntries(object);
-  if (!ours) return false;
-  const VARIANT* t = ours->PeekItem(sourceKey);
+bool PeekLine(const CLineView& line, bool withComments, VARIANT* sourceKey, VARIANT* commentKey, BSTR* text,
+              BSTR* comment) {
+  bool hasText = false, hasComment = false;
+  if (!line.PeekText(sourceKey, text, &hasText)) return false;
   // A comment is rendered only behind a text, with nothing between.
-  const VARIANT* c = t && withComments ? ours->PeekItem(commentKey) : nullptr;
-  if ((t && V_VT(t) != VT_BSTR) || (c && V_VT(c) != VT_BSTR)) return false;
-  *text = t ? V_BSTR(t) : nullptr;
-  *comment = c ? V_BSTR(c) : nullptr;
-  return true;
+  *comment = nullptr;
+  return !hasText || !withComments || line.PeekText(commentKey, comment, &hasComment);
 }
 
-// Any other line, read through its IDictionary, each value once; a line
-// that is null or no dictionary adds nothing.
-HRESULT AppendDictionaryLine(IDispatch* object, bool withComments, VARIANT* sourceKey, VARIANT* commentKey,
-                             WString* joined) {
-  zan::ComPtr<Scripting::IDictionary> line;
-  if (!object || FAILED(object->QueryInterface(Scripting::IID_IDictionary, line.put_void()))) return S_OK;
+// Any line, each value asked once, in order; a line that is null or no
+// dictionary adds nothing.
+HRESULT AppendLine(const CLineView& line, bool withComments, VARIANT* sourceKey, VARIANT* commentKey,
+                   WString* joined) {
   zan::UniqueBstr part;
-  HRESULT hr = LineValueText(line.get(), sourceKey, &part);
+  HRESULT hr = line.Text(sourceKey, &part);
   if (FAILED(hr)) return hr;
   const bool hasText = hr == S_OK;
   joined->append(part.get() ? part.get() : OLESTR(""), Units(part.get()));
   if (withComments && hasText) {
-    hr = LineValueText(line.get(), commentKey, &part);
+    hr = line.Text(commentKey, &part);
     if (FAILED(hr)) return hr;
     joined->append(part.get() ? part.get() : OLESTR(""), Units(part.get()));
   }
@@ -100,7 +79,7 @@ HRESULT ConcatenateLines(const CLineArray& lines, bool withComments, zan::Unique
     if (!object) {
       pieces.push_back({nullptr, 0});
       if (withComments) pieces.push_back({nullptr, 0});
-    } else if (PeekOwnLine(object, withComments, sourceKey.get(), commentKey.get(), &text, &comment)) {
+    } else if (PeekLine(CLineView(object), withComments, sourceKey.get(), commentKey.get(), &text, &comment)) {
       pieces.push_back({text, TextUnits(text)});
       total += pieces.back().length;
       if (withComments) {
@@ -119,11 +98,12 @@ HRESULT ConcatenateLines(const CLineArray& lines, bool withComments, zan::Unique
     for (i = 0; i < lines.size(); ++i) {
       // Held: a host's line may take itself out of the script while it is asked.
       zan::ComPtr<IDispatch> object(lines.at(i));
-      if (PeekOwnLine(object.get(), withComments, sourceKey.get(), commentKey.get(), &text, &comment)) {
+      CLineView line(object.get());
+      if (PeekLine(line, withComments, sourceKey.get(), commentKey.get(), &text, &comment)) {
         joined.append(text ? text : OLESTR(""), Units(text));
         joined.append(comment ? comment : OLESTR(""), Units(comment));
       } else {
-        HRESULT hr = AppendDictionaryLine(object.get(), withComments, sourceKey.get(), commentKey.get(), &joined);
+        HRESULT hr = AppendLine(line, withComments, sourceKey.get(), commentKey.get(), &joined);
         if (FAILED(hr)) return hr;
       }
       joined.push_back(OLESTR('\n'));

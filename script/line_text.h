@@ -6,12 +6,6 @@
 #include "base/unique_bstr.h"
 #include "line_array.h"
 
-// The value under key (a string VARIANT, made once by the caller for many
-// lines) in line as text: S_OK with *text set (null for a value that has no
-// text form), S_FALSE when the line lacks the key, or the dictionary's
-// failure.
-HRESULT LineValueText(Scripting::IDictionary* line, VARIANT* key, zan::UniqueBstr* text) noexcept;
-
 // All line texts, each followed by LF; with comments, each text directly
 // followed by its comment. A line that is null or not a dictionary gives a
 // lone LF. *out is null for a script without lines. A failing line

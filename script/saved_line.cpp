@@ -4,10 +4,7 @@
 #include <cstring>
 
 #include "base/unique_bstr.h"
-#include "base/com_ptr.h"
 #include "base/unique_variant.h"
-#include "dictionary/line_entries.h"
-#include "line_text.h"
 #include "script_keys.h"
 
 namespace {
@@ -33,53 +30,11 @@ bool IsSourceKey(BSTR key, BSTR sourceKey) {
   return VarBstrCmp(cut.get(), sourceKey, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
 }
 
-// Keys and items of a dictionary as two arrays, index by index.
-class DictionaryArrays {
- public:
-  HRESULT Read(Scripting::IDictionary* line) {
-    HRESULT hr = line->Keys(keys_.get());
-    if (SUCCEEDED(hr)) hr = line->Items(items_.get());
-    if (FAILED(hr)) return hr;
-    if (V_VT(keys_.get()) != (VT_ARRAY | VT_VARIANT) || V_VT(items_.get()) != (VT_ARRAY | VT_VARIANT)) return E_FAIL;
-    LONG lower = 0, upper = -1;
-    SafeArrayGetLBound(V_ARRAY(keys_.get()), 1, &lower);
-    SafeArrayGetUBound(V_ARRAY(keys_.get()), 1, &upper);
-    lower_ = lower;
-    count_ = upper - lower + 1;
-    return S_OK;
-  }
-  LONG count() const { return count_; }
-  HRESULT Get(LONG i, zan::UniqueVariant* key, zan::UniqueVariant* item) {
-    LONG at = lower_ + i;
-    HRESULT hr = SafeArrayGetElement(V_ARRAY(keys_.get()), &at, key->get());
-    return SUCCEEDED(hr) ? SafeArrayGetElement(V_ARRAY(items_.get()), &at, item->get()) : hr;
-  }
-
- private:
-  zan::UniqueVariant keys_, items_;
-  LONG lower_ = 0, count_ = 0;
-};
-
 bool IsBlank(const OLECHAR* text) {
   for (; *text; ++text)
     if (!IsWSpace(*text)) return false;
   return true;
 }
-
-// Stores [value, valueEnd) under [key, keyEnd): in place into a line of
-// our own, else through IDictionary.
-HRESULT Store(Scripting::IDictionary* into, ILineEntries* ours, const OLECHAR* key, const OLECHAR* keyEnd,
-              const OLECHAR* value, const OLECHAR* valueEnd) {
-  zan::UniqueBstr text = zan::UniqueBstr::FromUnits(value, static_cast<UINT>(valueEnd - value));
-  if (ours) return ours->PutText(key, static_cast<UINT>(keyEnd - key), text.release());
-  zan::UniqueVariant k = zan::MakeVariantBstr(WString(key, keyEnd).c_str());
-  VARIANT v = zan::VariantRefBstr(text.get());
-  return into->put_Item(k.get(), &v);
-}
-
-}  // namespace
-
-namespace {
 
 // Appends one pair of the saved information unless the format leaves it
 // out: a key or value that is no string, an empty value, the text's own
@@ -102,48 +57,33 @@ void AppendPair(const VARIANT* key, const VARIANT* item, BSTR sourceKey, bool* m
 void KeepTextWhole(bool marked, WString* out) {
   // Most texts hold no at sign at all: one quick pass rules them out.
   if (marked || std::find(out->begin(), out->end(), OLECHAR('@')) == out->end()) return;
-  if (SplitSavedLine(out->c_str()).info) out->append(kLineInfoMarker);
+  if (SplitSavedLine(out->c_str(), out->size()).info) out->append(kLineInfoMarker);
 }
 
 }  // namespace
 
-HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out) {
+HRESULT RenderSavedLine(const CLineView& line, WString* out) {
   out->clear();
   zan::UniqueVariant sourceKey = zan::MakeVariantBstr(kSourceKey);
-  bool marked = false;
-  // Our own lines are read in place, when their text is a string; any
-  // other line through its IDictionary.
-  ILineEntries* ours = OwnLineEntries(line);
-  const VARIANT* text = ours ? ours->PeekItem(sourceKey.get()) : nullptr;
-  if (ours && (!text || V_VT(text) == VT_BSTR)) {
-    if (text) out->append(V_BSTR(text) ? V_BSTR(text) : OLESTR(""), TextLength(V_BSTR(text)));
-    for (UINT i = 0, n = ours->EntryCount(); i < n; ++i) {
-      const VARIANT* key = nullptr;
-      const VARIANT* item = nullptr;
-      ours->EntryAt(i, &key, &item);
-      AppendPair(key, item, V_BSTR(sourceKey.get()), &marked, out);
-    }
-    KeepTextWhole(marked, out);
-    return S_OK;
-  }
-  zan::UniqueBstr value;
-  HRESULT hr = LineValueText(line, sourceKey.get(), &value);
-  if (FAILED(hr)) return hr;
-  if (value.get()) out->append(value.get(), TextLength(value.get()));
-  // A line that holds its text alone, the common case, has nothing more.
-  LONG count = 0;
-  if (SUCCEEDED(line->get_Count(&count)) && count <= (hr == S_OK ? 1 : 0)) {
-    KeepTextWhole(false, out);
-    return S_OK;
-  }
-  DictionaryArrays arrays;
-  hr = arrays.Read(line);
-  if (FAILED(hr)) return hr;
-  for (LONG i = 0; i < arrays.count(); ++i) {
-    zan::UniqueVariant key, item;
-    hr = arrays.Get(i, &key, &item);
+  BSTR text = nullptr;
+  bool hasText = false;
+  if (line.PeekText(sourceKey.get(), &text, &hasText)) {
+    if (text) out->append(text, TextLength(text));
+  } else {
+    zan::UniqueBstr value;
+    HRESULT hr = line.Text(sourceKey.get(), &value);
     if (FAILED(hr)) return hr;
-    AppendPair(key.get(), item.get(), V_BSTR(sourceKey.get()), &marked, out);
+    hasText = hr == S_OK;
+    if (value.get()) out->append(value.get(), TextLength(value.get()));
+  }
+  // A line that holds its text alone, the common case, has nothing more.
+  bool marked = false;
+  LONG count = 0;
+  if (FAILED(line.Count(&count)) || count > (hasText ? 1 : 0)) {
+    HRESULT hr = line.ForEachEntry([&](const VARIANT* key, const VARIANT* item) {
+      AppendPair(key, item, V_BSTR(sourceKey.get()), &marked, out);
+    });
+    if (FAILED(hr)) return hr;
   }
   KeepTextWhole(marked, out);
   return S_OK;
@@ -158,21 +98,27 @@ void TrimBlanks(const OLECHAR** begin, const OLECHAR** end) {
   TrimTrailingBlanks(*begin, end);
 }
 
-const OLECHAR* LastLineInfoMarker(const OLECHAR* line) {
+namespace {
+
+// The last marker in [line, line + length), or null.
+const OLECHAR* LastLineInfoMarker(const OLECHAR* line, size_t length) {
   // From the end backwards: one pass over a line that has no marker.
-  const size_t length = WcsLen(line);
   for (size_t at = length >= kMarkerLength ? length - kMarkerLength + 1 : 0; at-- > 0;)
-    if (std::memcmp(line + at, kLineInfoMarker, kMarkerLength * sizeof(OLECHAR)) == 0) return line + at;
+    if (line[at] == kLineInfoMarker[0] &&
+        std::memcmp(line + at, kLineInfoMarker, kMarkerLength * sizeof(OLECHAR)) == 0)
+      return line + at;
   return nullptr;
 }
 
-SavedLineParts SplitSavedLine(const OLECHAR* line) {
+}  // namespace
+
+SavedLineParts SplitSavedLine(const OLECHAR* line, size_t length) {
   SavedLineParts parts;
-  const size_t length = WcsLen(line);
-  const OLECHAR* marker = LastLineInfoMarker(line);
+  const OLECHAR* marker = LastLineInfoMarker(line, length);
   const OLECHAR* rest = marker ? marker + kMarkerLength : nullptr;
   parts.text = line;
-  if (!marker || (!WcsStr(rest, kPairSeparator) && !IsBlank(rest))) {
+  parts.pairs = rest && WcsStr(rest, kPairSeparator);
+  if (!marker || (!parts.pairs && !IsBlank(rest))) {
     parts.textEnd = line + length;
     return parts;
   }
@@ -185,12 +131,14 @@ SavedLineParts SplitSavedLine(const OLECHAR* line) {
   return parts;
 }
 
-HRESULT ParseSavedLine(const OLECHAR* line, Scripting::IDictionary* into) {
-  SavedLineParts parts = SplitSavedLine(line);
-  ILineEntries* ours = OwnLineEntries(into);
-  const OLECHAR* source = kSourceKey;
-  HRESULT hr = Store(into, ours, source, source + WcsLen(source), parts.text, parts.textEnd);
-  if (FAILED(hr) || !parts.info) return hr;
+void ParseSavedLine(const OLECHAR* line, size_t length, std::vector<LineTextEntry>* entries) {
+  entries->clear();
+  SavedLineParts parts = SplitSavedLine(line, length);
+  auto add = [entries](const OLECHAR* key, const OLECHAR* keyEnd, const OLECHAR* value, const OLECHAR* valueEnd) {
+    entries->push_back({key, static_cast<UINT>(keyEnd - key), value, static_cast<UINT>(valueEnd - value)});
+  };
+  add(kSourceKey, kSourceKey + WcsLen(kSourceKey), parts.text, parts.textEnd);
+  if (!parts.pairs) return;
   const OLECHAR* rest = parts.info;
   while (const OLECHAR* keyEnd = WcsStr(rest, kPairSeparator)) {
     const OLECHAR* value = keyEnd + kSeparatorLength;
@@ -200,9 +148,13 @@ HRESULT ParseSavedLine(const OLECHAR* line, Scripting::IDictionary* into) {
     const OLECHAR* key = rest;
     TrimBlanks(&key, &keyEnd);
     TrimBlanks(&value, &valueEnd);
-    hr = Store(into, ours, key, keyEnd, value, valueEnd);
-    if (FAILED(hr)) return hr;
+    add(key, keyEnd, value, valueEnd);
     rest = next;
   }
-  return S_OK;
+}
+
+HRESULT MakeSavedLine(const OLECHAR* line, size_t length, std::vector<LineTextEntry>* entries,
+                      Scripting::IDictionary** out) {
+  ParseSavedLine(line, length, entries);
+  return CreateLineDictionary(entries->data(), static_cast<UINT>(entries->size()), out);
 }

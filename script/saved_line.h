@@ -4,7 +4,10 @@
 // either mark does not read back as written.
 #pragma once
 
-#include "zanole/zanole.h"
+#include <vector>
+
+#include "dictionary/zan_dictionary.h"
+#include "line_view.h"
 
 inline constexpr const OLECHAR* kLineInfoMarker = OLESTR(" @@ ");
 inline constexpr const OLECHAR* kPairSeparator = OLESTR("_;_");
@@ -13,18 +16,15 @@ inline constexpr const OLECHAR* kPairSeparator = OLESTR("_;_");
 // key (as text; empty when it has none); a pair is written for every string
 // key whose item is a non-empty string, except the source key and the keys
 // never saved ("with id"), in the dictionary's key order. Texts, keys and
-// values end at their first NUL. Only a line that is one of ours by
-// identity is read in place; any other through its IDictionary. Raises
-// E_OUTOFMEMORY; a failing dictionary's own failure is returned.
-HRESULT RenderSavedLine(Scripting::IDictionary* line, WString* out);
+// values end at their first NUL. Raises E_OUTOFMEMORY; a failing
+// dictionary's own failure is returned.
+HRESULT RenderSavedLine(const CLineView& line, WString* out);
 
 // Narrows [*begin, *end) to drop white space (IsWSpace) at its ends: both,
 // or the end only.
 void TrimBlanks(const OLECHAR** begin, const OLECHAR** end);
 void TrimTrailingBlanks(const OLECHAR* begin, const OLECHAR** end);
 
-// The last marker in a line (up to its first NUL), or null.
-const OLECHAR* LastLineInfoMarker(const OLECHAR* line);
 
 // A read file line, up to its first NUL, cut into its script text and the
 // information after the last marker. The marker belongs to the text when
@@ -32,15 +32,22 @@ const OLECHAR* LastLineInfoMarker(const OLECHAR* line);
 // text is what precedes it, without trailing blanks, unless nothing at all
 // follows the marker: a save puts such a marker behind a text that would
 // otherwise read back cut, and what precedes it is that text as it was.
+// line holds length units and a NUL after them.
 struct SavedLineParts {
   const OLECHAR* text = nullptr;  // the text: [text, textEnd) of the parsed line
   const OLECHAR* textEnd = nullptr;
   const OLECHAR* info = nullptr;  // into the parsed line; null for none
+  bool pairs = false;             // whether the information holds a pair separator
 };
-SavedLineParts SplitSavedLine(const OLECHAR* line);
+SavedLineParts SplitSavedLine(const OLECHAR* line, size_t length);
 
-// Stores a read file line in an empty line dictionary: the text under the
-// source key and each complete pair, trimmed at both ends (a later pair
-// wins; an unclosed pair and what follows it are dropped). The line is
-// unusable when this fails. Raises E_OUTOFMEMORY.
-HRESULT ParseSavedLine(const OLECHAR* line, Scripting::IDictionary* into);
+// The entries of a read file line (length units, then a NUL): the text
+// under the source key, then each complete pair, trimmed at both ends, in
+// the order they stand (a later pair wins; an unclosed pair and what
+// follows it are dropped). They point into line.
+void ParseSavedLine(const OLECHAR* line, size_t length, std::vector<LineTextEntry>* entries);
+
+// A new line dictionary holding a read file line, in one allocation;
+// entries is the caller's buffer, reused from line to line.
+HRESULT MakeSavedLine(const OLECHAR* line, size_t length, std::vector<LineTextEntry>* entries,
+                      Scripting::IDictionary** out);

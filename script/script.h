@@ -93,6 +93,19 @@ class CScript : public CComObjectRootEx<CScript>,
   // Inserts a new line holding text under the source key; raises
   // E_OUTOFMEMORY.
   HRESULT InsertTextLine(LONG index, const OLECHAR* text);
+  // Inserts line (which may be null) before index, or at the end.
+  HRESULT InsertLine(LONG index, IDispatch* line) noexcept;
+  // SetLineInfoBSTR: stores text under name in line index, or in a new
+  // line at the end position. StoreLineInfoText (SetLineInfo) stores
+  // copies of both up to their first NUL.
+  HRESULT StoreLineInfo(LONG index, BSTR name, BSTR text) noexcept;
+  HRESULT StoreLineInfoText(LONG index, BSTR name, BSTR text) noexcept;
+  // GetLineInfo: a copy of the text under name in line index.
+  HRESULT ReadLineInfo(LONG index, BSTR name, BSTR* out) const noexcept;
+  // get_Script: the text of line index, or of the current line for -1.
+  HRESULT ScriptText(LONG index, BSTR* out) const noexcept;
+  // UpdateFromScript, for data exchange as for a caller.
+  HRESULT UpdateLines(IUnknown* source, ULONG action, LONG first, LONG count) noexcept;
   // The line at index as a dictionary: null for the end position, a null
   // line, or one that is not a dictionary.
   HRESULT LineDictionary(LONG index, Scripting::IDictionary** out) const;

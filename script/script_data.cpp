@@ -12,23 +12,20 @@ constexpr ULONG kReplaceAll = 3;
 }  // namespace
 
 HRESULT STDMETHODCALLTYPE CScript::ApplyUpdate(ScriptUpdateInfo* pInfo, IUnknown* pUnk) noexcept {
-  IScript* self = this;
   // The call's own record: the subscribers see it, not the caller's.
   ScriptUpdateInfo info = {1, 0, 0, 0, kReplaceAll, 0};
   if (pInfo) {
     info = *pInfo;
   } else {
-    self->get_Size(&info.lNumLines);
+    info.lNumLines = lines_.size();
   }
-  self->UpdateFromScript(pUnk, info.dwAction, info.lFirstLine, info.lNumLines);
+  UpdateLines(pUnk, info.dwAction, info.lFirstLine, info.lNumLines);
   events_.NotifyAll([&](_IScriptDataEvents* events) { events->OnScriptUpdate(&info, pUnk); });
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CScript::CreateCopy(ScriptUpdateInfo* pInfo, IScript** ppScript) noexcept {
-  IScript* self = this;
-  LONG size = 0;
-  self->get_Size(&size);
+  const LONG size = lines_.size();
   if (!ppScript) return E_POINTER;
   *ppScript = nullptr;
   if (pInfo) {
@@ -43,14 +40,13 @@ HRESULT STDMETHODCALLTYPE CScript::CreateCopy(ScriptUpdateInfo* pInfo, IScript**
   if (FAILED(hr)) return hr;
   zan::ComPtr<IScript> copy;
   if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IidOf<IScript>(), copy.put_void()))) return E_FAIL;
-  copy->UpdateFromScript(self, kReplaceAll, 0, size);
+  copy->UpdateFromScript(static_cast<IScript*>(this), kReplaceAll, 0, size);
   *ppScript = copy.Detach();
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CScript::GetLineScript(LONG lIndex, BSTR* pVal) noexcept {
-  IScript* self = this;
-  return self->get_Script(lIndex, pVal);
+  return ScriptText(lIndex, pVal);
 }
 
 HRESULT STDMETHODCALLTYPE CScript::SetCurrentLine(LONG lLine) noexcept {

@@ -1,6 +1,7 @@
 #include "script_file.h"
 
 #include <memory>
+#include <vector>
 
 #include "base/com_ptr.h"
 #include "base/unique_bstr.h"
@@ -37,10 +38,11 @@ HRESULT SaveScriptFile(const CLineArray& lines, const OLECHAR* name, LONG encodi
   LONG written = 0;
   WString text;
   for (LONG i = 0; i < count; ++i) {
-    zan::ComPtr<Scripting::IDictionary> line;
-    IDispatch* object = lines.at(i);
-    if (!object || FAILED(object->QueryInterface(Scripting::IID_IDictionary, line.put_void()))) continue;
-    if (FAILED(RenderSavedLine(line.get(), &text))) return E_FAIL;
+    // Held: a host's line may take itself out of the script while it is read.
+    zan::ComPtr<IDispatch> object(lines.at(i));
+    CLineView line(object.get());
+    if (!line.IsLine()) continue;
+    if (FAILED(RenderSavedLine(line, &text))) return E_FAIL;
     if (text.empty() && i == count - 1) break;
     if (!file.WriteLine(text.c_str(), written < count - 1)) return E_FAIL;
     ++written;
@@ -52,13 +54,16 @@ HRESULT SaveScriptFile(const CLineArray& lines, const OLECHAR* name, LONG encodi
 HRESULT LoadScriptFile(const OLECHAR* name, CLineArray* lines) {
   CEncodedFile_LineReader file;
   if (!name || !file.Open(name, OM_READ, FE_UTF8)) return E_FAIL;
-  WString read;  // one buffer for every line
+  // One buffer for every line's text, one for its entries.
+  WString read;
+  std::vector<LineTextEntry> entries;
   while (!file.AtEnd()) {
     read.clear();
     if (!file.ReadLineText(&read, true)) continue;  // an unreadable line is left out
+    // A line that cannot be held ends the load as the array's growth does:
+    // a script is never loaded with a line missing.
     zan::ComPtr<Scripting::IDictionary> line;
-    if (FAILED(CreateLineDictionary(line.put()))) continue;
-    if (FAILED(ParseSavedLine(read.c_str(), line.get()))) continue;
+    zan::ThrowIfFailed(MakeSavedLine(read.c_str(), read.size(), &entries, line.put()));
     if (!lines->Insert(lines->size(), line.get())) zan::ThrowHr(E_OUTOFMEMORY);
   }
   file.Close();

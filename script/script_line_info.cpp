@@ -16,30 +16,46 @@ HRESULT CScript::LineDictionary(LONG index, Scripting::IDictionary** out) const 
 }
 
 HRESULT STDMETHODCALLTYPE CScript::SetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) noexcept {
-  zan::UniqueBstr info(SysAllocString(bstrInfo));
-  zan::UniqueBstr value(SysAllocString(bstrVal));
-  if ((bstrInfo && !info.get()) || (bstrVal && !value.get())) return E_OUTOFMEMORY;
-  IScript2* self = this;
-  return self->SetLineInfoBSTR(lIndex, info.get(), value.get());
+  return StoreLineInfoText(lIndex, bstrInfo, bstrVal);
 }
 
 HRESULT STDMETHODCALLTYPE CScript::SetLineInfoBSTR(LONG lIndex, BSTR bstrInfo, BSTR bstrVal) noexcept {
-  if (!IsValidPosition(lIndex)) return E_FAIL;
-  const bool append = lIndex == lines_.size();
+  return StoreLineInfo(lIndex, bstrInfo, bstrVal);
+}
+
+HRESULT CScript::StoreLineInfoText(LONG index, BSTR name, BSTR text) noexcept {
+  zan::UniqueBstr info(SysAllocString(name));
+  zan::UniqueBstr value(SysAllocString(text));
+  if ((name && !info.get()) || (text && !value.get())) return E_OUTOFMEMORY;
+  return StoreLineInfo(index, info.get(), value.get());
+}
+
+HRESULT CScript::StoreLineInfo(LONG index, BSTR name, BSTR text) noexcept {
+  if (!IsValidPosition(index)) return E_FAIL;
+  const bool append = index == lines_.size();
   zan::ComPtr<Scripting::IDictionary> line;
+  if (append && name && text) {
+    // A new line with its one piece of information: one allocation.
+    const LineTextEntry entry{name, SysStringLen(name), text, SysStringLen(text)};
+    HRESULT hr = CreateLineDictionary(&entry, 1, line.put());
+    if (FAILED(hr)) return hr;
+    if (!lines_.Insert(index, line.get())) return E_OUTOFMEMORY;
+    dirty_ = true;
+    return S_OK;
+  }
   if (append) {
     if (FAILED(CreateLineDictionary(line.put()))) return E_FAIL;
-  } else if (FAILED(LineDictionary(lIndex, line.put()))) {
+  } else if (FAILED(LineDictionary(index, line.put()))) {
     return E_FAIL;
   }
-  VARIANT key = zan::VariantRefBstr(bstrInfo);
-  VARIANT value = zan::VariantRefBstr(bstrVal);
+  VARIANT key = zan::VariantRefBstr(name);
+  VARIANT value = zan::VariantRefBstr(text);
   VARIANT_BOOL exists = VARIANT_FALSE;
   HRESULT hr = line->Exists(&key, &exists);
   if (FAILED(hr)) return hr;
   hr = exists ? line->put_Item(&key, &value) : line->Add(&key, &value);
   if (FAILED(hr)) return hr;
-  if (append && !lines_.Insert(lIndex, line.get())) return E_OUTOFMEMORY;
+  if (append && !lines_.Insert(index, line.get())) return E_OUTOFMEMORY;
   dirty_ = true;
   return S_OK;
 }
@@ -59,10 +75,14 @@ HRESULT CScript::FindLineInfo(LONG index, BSTR name, Scripting::IDictionary** li
 }
 
 HRESULT STDMETHODCALLTYPE CScript::GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR* bstrVal) noexcept {
-  if (!bstrVal) return E_FAIL;
+  return ReadLineInfo(lIndex, bstrInfo, bstrVal);
+}
+
+HRESULT CScript::ReadLineInfo(LONG index, BSTR name, BSTR* out) const noexcept {
+  if (!out) return E_FAIL;
   zan::ComPtr<Scripting::IDictionary> line;
   zan::UniqueVariant key;
-  HRESULT hr = FindLineInfo(lIndex, bstrInfo, line.put(), &key);
+  HRESULT hr = FindLineInfo(index, name, line.put(), &key);
   if (FAILED(hr)) return hr;
   zan::UniqueVariant value;
   hr = line->get_Item(key.get(), value.get());
@@ -73,7 +93,7 @@ HRESULT STDMETHODCALLTYPE CScript::GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR*
   BSTR text = V_BSTR(value.get());
   BSTR copy = SysAllocString(text);
   if (text && !copy) return E_FAIL;
-  *bstrVal = copy;
+  *out = copy;
   return S_OK;
 }
 

@@ -23,8 +23,12 @@ HRESULT STDMETHODCALLTYPE CScript::get_Line(LONG lIndex, IDispatch** pVal) noexc
 }
 
 HRESULT STDMETHODCALLTYPE CScript::put_Line(LONG lIndex, IDispatch* newVal) noexcept {
-  if (!IsValidPosition(lIndex)) return E_FAIL;
-  if (!lines_.Insert(lIndex, newVal)) return E_OUTOFMEMORY;
+  return InsertLine(lIndex, newVal);
+}
+
+HRESULT CScript::InsertLine(LONG index, IDispatch* line) noexcept {
+  if (!IsValidPosition(index)) return E_FAIL;
+  if (!lines_.Insert(index, line)) return E_OUTOFMEMORY;
   dirty_ = true;
   return S_OK;
 }
@@ -63,17 +67,16 @@ HRESULT STDMETHODCALLTYPE CScript::AppendScriptLine(BSTR bstrScript) noexcept {
   try {
     CLineSplitter text(bstrScript);
     zan::UniqueBstr key = zan::UniqueBstr::FromText(kSourceKey);
-    // Appended through the object's own interface, each line at the end
-    // position of its moment; the individual results are not reported.
-    IScript* self = this;
+    // Each line at the end position of its moment; the individual results
+    // are not reported.
     if (text.IsEmptyText()) {
       zan::UniqueBstr empty = zan::UniqueBstr::FromText(OLESTR(""));
-      self->SetLineInfo(lines_.size(), key.get(), empty.get());
+      StoreLineInfo(lines_.size(), key.get(), empty.get());
       return S_OK;
     }
     for (const OLECHAR* line : text.Lines()) {
       zan::UniqueBstr value = zan::UniqueBstr::FromText(line);
-      self->SetLineInfo(lines_.size(), key.get(), value.get());
+      StoreLineInfo(lines_.size(), key.get(), value.get());
     }
     return S_OK;
   }
@@ -82,14 +85,12 @@ HRESULT STDMETHODCALLTYPE CScript::AppendScriptLine(BSTR bstrScript) noexcept {
 
 HRESULT CScript::InsertTextLine(LONG index, const OLECHAR* text) {
   if (!IsValidPosition(index)) return E_FAIL;
+  // The line and its text in one allocation; only memory exhaustion stops
+  // the insertion.
   zan::ComPtr<Scripting::IDictionary> line;
-  if (FAILED(CreateLineDictionary(line.put()))) return E_FAIL;
-  zan::UniqueVariant key = zan::MakeVariantBstr(kSourceKey);
-  zan::UniqueVariant value = zan::MakeVariantBstr(text);
-  HRESULT stored = line->Add(key.get(), value.get());
-  // A line whose text could not be stored is still inserted, as a line
-  // without text; only memory exhaustion stops the insertion.
-  if (stored == E_OUTOFMEMORY) return E_OUTOFMEMORY;
+  const LineTextEntry entry{kSourceKey, static_cast<UINT>(WcsLen(kSourceKey)), text,
+                            static_cast<UINT>(WcsLen(text))};
+  if (FAILED(CreateLineDictionary(&entry, 1, line.put()))) return E_OUTOFMEMORY;
   if (!lines_.Insert(index, line.get())) return E_OUTOFMEMORY;
   return S_OK;
 }
@@ -122,9 +123,8 @@ HRESULT STDMETHODCALLTYPE CScript::Resize(LONG nNewSize) noexcept {
   try {
     zan::UniqueBstr key = zan::UniqueBstr::FromText(kSourceKey);
     zan::UniqueBstr empty = zan::UniqueBstr::FromText(OLESTR(""));
-    IScript2* self = this;
     for (LONG i = size; i < nNewSize; ++i) {
-      HRESULT hr = self->SetLineInfoBSTR(i, key.get(), empty.get());
+      HRESULT hr = StoreLineInfo(i, key.get(), empty.get());
       // Only a line that could not be made at all ends the growth.
       if (FAILED(hr) && lines_.size() == i) return E_OUTOFMEMORY;
     }

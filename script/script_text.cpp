@@ -12,12 +12,13 @@
 #include "script_keys.h"
 #include "textio/bstr_text.h"
 
-HRESULT STDMETHODCALLTYPE CScript::get_Script(LONG lIndex, BSTR* pVal) noexcept {
-  if (lIndex == -1) lIndex = currentLine_;
+HRESULT STDMETHODCALLTYPE CScript::get_Script(LONG lIndex, BSTR* pVal) noexcept { return ScriptText(lIndex, pVal); }
+
+HRESULT CScript::ScriptText(LONG index, BSTR* out) const noexcept {
+  if (index == -1) index = currentLine_;
   try {
     zan::UniqueBstr key = zan::UniqueBstr::FromText(kSourceKey);
-    IScript* self = this;
-    return self->GetLineInfo(lIndex, key.get(), pVal);
+    return ReadLineInfo(index, key.get(), out);
   }
   ZAN_CATCH_RETURN()
 }
@@ -54,22 +55,18 @@ HRESULT STDMETHODCALLTYPE CScript::get_ConcatScriptLinesWithComments(BSTR* pVal)
 
 HRESULT STDMETHODCALLTYPE CScript::ReplaceScriptStr(BSTR OldStr, BSTR NewStr, LONG lLineIndex) noexcept {
   try {
-    IScript* self = this;
     LONG first = lLineIndex, last = lLineIndex;
     if (lLineIndex == -1) {
-      LONG size = 0;
-      self->get_Size(&size);
       first = 0;
-      last = size - 1;
+      last = lines_.size() - 1;
     }
     zan::UniqueBstr key = zan::UniqueBstr::FromText(kSourceKey);
-    // Each line through the object's own interface; a line without text,
-    // or an index without a line, has a null text, and the per-line results
-    // are not reported.
+    // A line without text, or an index without a line, has a null text,
+    // and the per-line results are not reported.
     for (int64_t index = first; index <= last; ++index) {
       const LONG i = static_cast<LONG>(index);
       zan::UniqueBstr found;
-      self->GetLineInfo(i, key.get(), found.put());
+      ReadLineInfo(i, key.get(), found.put());
       CBstrText text = CBstrText::Attach(found.release());
       if (OldStr) {
         text.Replace(OldStr, NewStr);
@@ -77,7 +74,7 @@ HRESULT STDMETHODCALLTYPE CScript::ReplaceScriptStr(BSTR OldStr, BSTR NewStr, LO
         text = CBstrText::Attach(SysAllocString(NewStr));
         if (NewStr && !text.get()) zan::ThrowHr(E_OUTOFMEMORY);
       }
-      self->SetLineInfo(i, key.get(), text.get());
+      StoreLineInfoText(i, key.get(), text.get());
     }
     dirty_ = true;
     return S_OK;
@@ -126,6 +123,10 @@ bool CScript::RemoveRange(LONG first, LONG count) {
 
 HRESULT STDMETHODCALLTYPE CScript::UpdateFromScript(IUnknown* pUnk, ULONG dwAction, LONG lFirstLine,
                                                      LONG lNumLines) noexcept {
+  return UpdateLines(pUnk, dwAction, lFirstLine, lNumLines);
+}
+
+HRESULT CScript::UpdateLines(IUnknown* pUnk, ULONG dwAction, LONG lFirstLine, LONG lNumLines) noexcept {
   try {
     zan::ComPtr<IScript> source;
     if (pUnk) pUnk->QueryInterface(IID_IScript, source.put_void());
@@ -143,11 +144,9 @@ HRESULT STDMETHODCALLTYPE CScript::UpdateFromScript(IUnknown* pUnk, ULONG dwActi
     if (!source) return E_FAIL;
     const auto inserted = SourceLines(source.get(), count);
     if (dwAction == kReplaceRange) RemoveRange(lFirstLine, lNumLines);
-    IScript* self = this;
-    if (dwAction == kReplaceAll) self->Empty();
-    // Through the object's own interface; the position advances even when
-    // put_Line refuses it.
-    for (const auto& line : inserted) self->put_Line(lFirstLine++, line.get());
+    if (dwAction == kReplaceAll) lines_.Clear();
+    // The position advances even where an insertion is refused.
+    for (const auto& line : inserted) InsertLine(lFirstLine++, line.get());
     return S_OK;
   } catch (...) {
     return E_FAIL;

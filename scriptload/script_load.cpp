@@ -23,11 +23,11 @@ void CScriptLoad::KeepLine(size_t start) {
   const OLECHAR* line = text_.data() + start;  // terminated: the string's own NUL
   const OLECHAR* begin = line;
   const OLECHAR* end = text_.data() + text_.size();
-  const OLECHAR* marker = LastLineInfoMarker(line);
-  if (marker && marker + WcsLen(kLineInfoMarker) == end) {
-    end = marker;
-  } else if (marker && WcsStr(marker, kPairSeparator)) {
-    end = marker;
+  const SavedLineParts parts = SplitSavedLine(line, static_cast<size_t>(end - line));
+  if (parts.info && !*parts.info) {
+    end = parts.textEnd;
+  } else if (parts.pairs) {
+    end = parts.textEnd;
     TrimBlanks(&begin, &end);
   }
   const size_t kept = static_cast<size_t>(end - begin);

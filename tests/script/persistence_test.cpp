@@ -200,6 +200,61 @@ TEST_F(PersistenceTest, TextsThatLookLikeInformationReadBackWhole) {
   EXPECT_EQ(Dump(script_.get()), Dump(Loaded("saved.txt").get()));
 }
 
+// A loaded line keeps its texts in its own block: every way a value can
+// leave it (replaced, removed, emptied, moved into the large form, the line
+// released while a host still holds copies) must leave that block alone.
+TEST_F(PersistenceTest, ALoadedLinesTextsLeaveItInEveryWay) {
+  folder_.Write("lines.txt",
+                "first @@ a_;_1_;_b_;_2_;_a_;_3_;_\r\n"
+                "second @@ c_;_4_;_\r\n"
+                "third\r\n"
+                "fourth @@ d_;_5_;_");
+  ComPtr<IScript4> loaded = Loaded("lines.txt");
+  ASSERT_EQ((Strings{"a=3|b=2|script source=first|", "c=4|script source=second|", "script source=third|",
+                     "d=5|script source=fourth|"}),
+            Dump(loaded.get()));
+  std::vector<ComPtr<Scripting::IDictionary>> lines;
+  for (LONG i = 0; i < 4; ++i) {
+    ComPtr<IDispatch> line;
+    ASSERT_HR(S_OK, loaded->get_Line(i, line.put()));
+    lines.emplace_back();
+    ASSERT_HR(S_OK, line.As(Scripting::IID_IDictionary, &lines.back()));
+  }
+  UniqueVariant source = zan::MakeVariantBstr(kSource);
+  UniqueVariant a = zan::MakeVariantBstr(OLESTR("a"));
+  UniqueVariant held;  // a host's copy outlives its line
+  ASSERT_HR(S_OK, lines[0]->get_Item(source.get(), held.get()));
+  UniqueVariant same;
+  ASSERT_HR(S_OK, lines[0]->get_Item(a.get(), same.get()));
+  ASSERT_HR(S_OK, lines[0]->put_Item(a.get(), same.get()));   // the same text again
+  UniqueVariant other = zan::MakeVariantBstr(OLESTR("new"));
+  ASSERT_HR(S_OK, lines[0]->put_Item(source.get(), other.get()));  // replaced
+  ASSERT_HR(S_OK, lines[0]->Remove(a.get()));                      // removed
+  ASSERT_HR(S_OK, lines[1]->RemoveAll());                          // emptied
+  // Enough keys to move every entry, the loaded ones too, to the large form
+  // and back.
+  for (int k = 0; k < 100; ++k) {
+    const std::string name = "k" + std::to_string(k);
+    UniqueVariant key = zan::MakeVariantBstr(WString(name.begin(), name.end()).c_str());
+    ASSERT_HR(S_OK, lines[2]->Add(key.get(), other.get()));
+  }
+  for (int k = 0; k < 100; ++k) {
+    const std::string name = "k" + std::to_string(k);
+    UniqueVariant key = zan::MakeVariantBstr(WString(name.begin(), name.end()).c_str());
+    ASSERT_HR(S_OK, lines[2]->Remove(key.get()));
+  }
+  ComPtr<IUnknown> clone;
+  ComPtr<IKBCloneable> cloneable;
+  ASSERT_HR(S_OK, lines[3].As(IidOf<IKBCloneable>(), &cloneable));
+  ASSERT_HR(S_OK, cloneable->Clone(clone.put()));
+  EXPECT_EQ((Strings{"b=2|script source=new|", "", "script source=third|", "d=5|script source=fourth|"}),
+            Dump(loaded.get()));
+  lines.clear();
+  loaded.Reset();
+  cloneable.Reset();
+  EXPECT_EQ(OLESTR("first"), WString(V_BSTR(held.get())));
+}
+
 TEST_F(PersistenceTest, LoadAppendsAndLeavesTheScriptClean) {
   folder_.Write("two.txt", "x\r\ny");
   Append(OLESTR("a\nb\nc"));
