@@ -14,14 +14,32 @@ script_server='HKCR\CLSID\{40A814F1-0BD8-4387-9605-8D531606E8FE}\InprocServer32'
 # The type library counts under the key the runtime writes for its width.
 typelib="HKCR\\TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}\\1.0\\0\\${width}"
 
-query() { "${run[@]}" reg query "$@" 2>/dev/null | tr -d '\r' || true; }
+# reg ends with 0 (found) or 1 (no such key or value); any other status is
+# Wine failing to run it at all, which says nothing about the registry:
+# asked again, and said.
+query() {
+  local out status attempt
+  for attempt in 1 2 3; do
+    status=0
+    out="$("${run[@]}" reg query "$@" 2>/dev/null)" || status=$?
+    if [ "$status" -le 1 ]; then break; fi
+    echo "note: reg query $* ended with status $status (attempt $attempt)" >&2
+  done
+  printf '%s\n' "$out" | tr -d '\r'
+}
 count() {
   local v
   v="$(query "$1" /v RefCount | awk '/RefCount/ {print $3}')"
   if [ -n "$v" ]; then echo $((v)); fi
 }
 expect() {
-  if [ "$2" != "$3" ]; then echo "FAIL: $1: got '$2', expected '$3'"; exit 1; fi
+  if [ "$2" != "$3" ]; then
+    echo "FAIL: $1: got '$2', expected '$3'"
+    echo "the type library and the class as the registry holds them now:"
+    query "HKCR\\TypeLib\\{0B7C7621-56D6-4036-8988-C412E8132FF5}" /s
+    query "${script_server%\\*}" /s
+    exit 1
+  fi
   echo "ok: $1 = $3"
 }
 
