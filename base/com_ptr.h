@@ -1,9 +1,13 @@
-// Owner of one interface reference.
+// Owner of one interface reference. Another interface of the object is
+// asked for by its type (As, query, try_query), so an id never travels
+// beside a pointer by hand; out parameters of the runtime take
+// IID_PPV_ARGS(p.put()).
 #pragma once
 
+#include <type_traits>
 #include <utility>
 
-#include "zanole/zanole.h"
+#include "hresult_error.h"
 
 namespace zan {
 
@@ -18,6 +22,12 @@ class ComPtr {
   }
   ComPtr(const ComPtr& other) noexcept : ComPtr(other.p_) {}
   ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  // From an owner of a derived class or interface (an object to its
+  // interface): no query, the pointer converts.
+  template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+  ComPtr(const ComPtr<U>& other) noexcept : ComPtr(static_cast<T*>(other.get())) {}
+  template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+  ComPtr(ComPtr<U>&& other) noexcept : p_(other.Detach()) {}
   ComPtr& operator=(ComPtr other) noexcept {
     std::swap(p_, other.p_);
     return *this;
@@ -44,11 +54,42 @@ class ComPtr {
     Reset();
     return &p_;
   }
-  void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+  // For an out parameter that takes any interface: drops the current
+  // reference first.
+  void** put_void() noexcept { return IID_PPV_ARGS_Helper(put()); }
 
+  // The object's interface U, or the failure of the query (E_POINTER when
+  // this holds nothing; out is then empty).
+  template <class U>
+  HRESULT As(ComPtr<U>* out) const noexcept {
+    return p_ ? p_->QueryInterface(IID_PPV_ARGS(out->put())) : (out->Reset(), E_POINTER);
+  }
+  // The same into a caller's out parameter, which is null on failure.
+  template <class U>
+  HRESULT As(U** out) const noexcept {
+    *out = nullptr;
+    return p_ ? p_->QueryInterface(IID_PPV_ARGS(out)) : E_POINTER;
+  }
+  // The object's interface U; raises the failure of the query.
+  template <class U>
+  ComPtr<U> query() const {
+    ComPtr<U> out;
+    ThrowIfFailed(As(&out));
+    return out;
+  }
+  // The object's interface U, or nothing.
+  template <class U>
+  ComPtr<U> try_query() const noexcept {
+    ComPtr<U> out;
+    As(&out);
+    return out;
+  }
+
+  // An interface named by an id that arrives as a value (a caller's riid).
+  // The system's own code names the type instead.
   template <class U>
   HRESULT As(REFIID iid, ComPtr<U>* out) const noexcept {
-    return p_ ? p_->QueryInterface(iid, out->put_void()) : E_POINTER;
+    return p_ ? p_->QueryInterface(iid, IID_PPV_ARGS_Helper(out->put())) : E_POINTER;
   }
 
  private:

@@ -12,6 +12,8 @@ HRESULT HResultFromCaught() noexcept {
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {
+    // Nothing of the system throws anything else; a foreign exception
+    // says no more than that the call failed.
     return E_FAIL;
   }
 }

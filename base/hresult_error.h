@@ -4,7 +4,7 @@
 
 #include <exception>
 
-#include "zanole/zanole.h"
+#include "result_macros.h"
 
 namespace zan {
 
@@ -39,8 +39,9 @@ inline HRESULT HResultFromLastError() noexcept {
 
 // The one catch form of an interface method that can throw inside:
 //   try { ... } ZAN_CATCH_RETURN()
-// Every exception leaves as the HRESULT it stands for.
-#define ZAN_CATCH_RETURN() \
-  catch (...) {            \
-    return ::zan::HResultFromCaught(); \
+// Every exception leaves as the HRESULT it stands for, reported where it
+// was caught.
+#define ZAN_CATCH_RETURN()                                                  \
+  catch (...) {                                                             \
+    return ::zan::ReportFailure(__FILE__, __LINE__, ::zan::HResultFromCaught()); \
   }

@@ -1,44 +1,39 @@
-// Owner of one VARIANT (VariantInit on construction, VariantClear on
-// destruction). Copies go through VariantCopy and report its failure.
+// Owner of one VARIANT (VariantInit when it holds nothing, VariantClear to
+// give its content back): the owner template over the VARIANT itself.
+// Copies go through VariantCopy and report its failure.
 #pragma once
 
 #include "hresult_error.h"
+#include "unique_any.h"
 
 namespace zan {
 
-class UniqueVariant {
- public:
-  UniqueVariant() noexcept { VariantInit(&v_); }
-  UniqueVariant(UniqueVariant&& other) noexcept : v_(other.v_) { VariantInit(&other.v_); }
-  UniqueVariant& operator=(UniqueVariant&& other) noexcept {
-    if (this != &other) {
-      VariantClear(&v_);
-      v_ = other.v_;
-      VariantInit(&other.v_);
-    }
-    return *this;
+struct VariantTraits {
+  using Type = VARIANT;
+  static VARIANT Invalid() noexcept {
+    VARIANT v;
+    VariantInit(&v);
+    return v;
   }
-  UniqueVariant(const UniqueVariant&) = delete;
-  UniqueVariant& operator=(const UniqueVariant&) = delete;
-  ~UniqueVariant() { VariantClear(&v_); }
+  static bool IsValid(const VARIANT& v) noexcept { return V_VT(&v) != VT_EMPTY; }
+  static void Close(VARIANT& v) noexcept { VariantClear(&v); }
+};
+
+class UniqueVariant : private UniqueAny<VariantTraits> {
+ public:
+  UniqueVariant() noexcept = default;
+  explicit UniqueVariant(VARIANT owned) noexcept : UniqueAny(owned) {}
 
   // A copy of source; the copy's failure is returned, this one stays empty.
   // (const_cast: some SDK headers declare the source without const.)
-  HRESULT CopyFrom(const VARIANT* source) noexcept { return VariantCopy(&v_, const_cast<VARIANT*>(source)); }
+  HRESULT CopyFrom(const VARIANT* source) noexcept { return VariantCopy(get(), const_cast<VARIANT*>(source)); }
 
-  VARIANT* get() noexcept { return &v_; }
-  const VARIANT* get() const noexcept { return &v_; }
-  VARIANT* operator->() noexcept { return &v_; }
-  void Clear() noexcept { VariantClear(&v_); }
+  VARIANT* get() noexcept { return addressof(); }
+  const VARIANT* get() const noexcept { return addressof(); }
+  VARIANT* operator->() noexcept { return get(); }
+  void Clear() noexcept { reset(); }
   // Hands the content to the caller and leaves this one empty.
-  VARIANT Detach() noexcept {
-    VARIANT out = v_;
-    VariantInit(&v_);
-    return out;
-  }
-
- private:
-  VARIANT v_;
+  VARIANT Detach() noexcept { return release(); }
 };
 
 // A VARIANT that owns a copy of text (VT_BSTR; a null text stays a null

@@ -3,7 +3,7 @@
 HRESULT STDMETHODCALLTYPE CComClassFactory::QueryInterface(REFIID iid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IClassFactory)) return E_NOINTERFACE;
+  if (!IsEqualGUID(iid, IidOf<IUnknown>()) && !IsEqualGUID(iid, IidOf<IClassFactory>())) return E_NOINTERFACE;
   *ppv = static_cast<IClassFactory*>(this);
   AddRef();
   return S_OK;
@@ -29,7 +29,7 @@ ULONG STDMETHODCALLTYPE CComClassFactory::Release() noexcept {
 HRESULT STDMETHODCALLTYPE CComClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  if (outer && !IsEqualGUID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+  if (outer && !IsEqualGUID(iid, IidOf<IUnknown>())) return CLASS_E_NOAGGREGATION;
   return creator_(outer, iid, ppv);
 }
 

@@ -1,27 +1,20 @@
 #include "class_object_table.h"
 
-#include <atomic>
 #include <new>
 
-namespace {
-// Outside the table, valid before its construction and after its
-// destruction, so late callers get E_UNEXPECTED rather than a dead object.
-std::atomic<bool> g_tableReady{false};
-}  // namespace
+#include "base/critical_section_lock.h"
+#include "base/result_macros.h"
 
 bool CClassObjectTable::Init() noexcept {
-  if (initialized_) return true;
+  if (ready_) return true;
   if (!InitializeCriticalSectionAndSpinCount(&lock_, 0)) return false;
   ZanModule();  // the module lives at least as long as the table
-  initialized_ = true;
-  g_tableReady = true;
+  ready_ = true;
   return true;
 }
 
 void CClassObjectTable::Term() noexcept {
-  if (!initialized_) return;
-  initialized_ = false;
-  g_tableReady = false;
+  if (!ready_.exchange(false)) return;
   for (ObjectMapEntry* e = begin_; e != end_; ++e) {
     if (IUnknown* object = e->classObject.exchange(nullptr)) object->Release();
   }
@@ -29,7 +22,7 @@ void CClassObjectTable::Term() noexcept {
 }
 
 HRESULT CClassObjectTable::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) noexcept {
-  if (!g_tableReady) return E_UNEXPECTED;
+  if (!ready_) return E_UNEXPECTED;
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   ObjectMapEntry* entry = nullptr;
@@ -37,20 +30,17 @@ HRESULT CClassObjectTable::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv
     if (e->creator && IsEqualGUID(*e->clsid, clsid)) entry = e;
   if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
 
-  HRESULT hr = S_OK;
   if (!entry->classObject.load()) {
-    EnterCriticalSection(&lock_);
+    zan::CriticalSectionLock hold(lock_);
     if (!entry->classObject.load()) {
       auto* factory = new (std::nothrow) CComClassFactory(entry->creator);
-      if (factory) {
-        entry->classObject.store(factory);
-      } else {
-        hr = E_OUTOFMEMORY;
-      }
+      ZAN_RETURN_IF_NULL_ALLOC(factory);
+      entry->classObject.store(factory);
     }
-    LeaveCriticalSection(&lock_);
   }
-  if (IUnknown* object = entry->classObject.load()) hr = object->QueryInterface(iid, ppv);
+  IUnknown* object = entry->classObject.load();
+  if (!object) return CLASS_E_CLASSNOTAVAILABLE;  // torn down meanwhile
+  HRESULT hr = object->QueryInterface(iid, ppv);
   if (!*ppv && hr == S_OK) hr = CLASS_E_CLASSNOTAVAILABLE;
   return hr;
 }

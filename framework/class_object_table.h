@@ -49,5 +49,9 @@ class CClassObjectTable {
   ObjectMapEntry* begin_;
   ObjectMapEntry* end_;
   CRITICAL_SECTION lock_;
-  bool initialized_ = false;
+  // Each table answers for itself. A table is a static object of its
+  // server, so the flag is false (zero) before the table is constructed and
+  // false again once it is torn down: a late caller gets E_UNEXPECTED rather
+  // than a dead object.
+  std::atomic<bool> ready_{false};
 };

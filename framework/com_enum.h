@@ -43,14 +43,13 @@ class CComEnum : public CComObjectRootEx<CComEnum<IEnum, T>>, public IEnum {
   using Interfaces = zan::InterfaceList<IEnum>;
   using Traits = zan::EnumItemTraits<T>;
 
+  // Takes the items, adding its own reference to each, at position next.
+  // Raises bad_alloc.
+  CComEnum(const std::vector<T>& items, size_t next) : items_(items), next_(next) {
+    for (T& item : items_) Traits::Hold(item);
+  }
   ~CComEnum() override {
     for (T& item : items_) Traits::Drop(item);
-  }
-
-  // Takes the items, adding its own reference to each. Raises bad_alloc.
-  void Init(const std::vector<T>& items) {
-    items_ = items;
-    for (T& item : items_) Traits::Hold(item);
   }
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, T* out, ULONG* fetched) noexcept override {
@@ -80,18 +79,11 @@ class CComEnum : public CComObjectRootEx<CComEnum<IEnum, T>>, public IEnum {
 
   // A new enumerator over items, at position next.
   static HRESULT Create(const std::vector<T>& items, size_t next, IEnum** out) noexcept {
-    auto* object = new (std::nothrow) CComObject<CComEnum>();
-    if (!object) return E_OUTOFMEMORY;
-    object->AddRef();
     try {
-      object->Init(items);
-    } catch (...) {
-      object->Release();
-      return zan::HResultFromCaught();
+      *out = zan::make<CComEnum>(items, next).Detach();
+      return S_OK;
     }
-    object->next_ = next;
-    *out = object;
-    return S_OK;
+    ZAN_CATCH_RETURN()
   }
 
  private:

@@ -13,7 +13,9 @@
 
 #include <cstddef>
 #include <new>
+#include <utility>
 
+#include "base/com_ptr.h"
 #include "base/hresult_error.h"
 #include "zan_module.h"
 
@@ -27,6 +29,8 @@ constexpr ULONG kDestructionPin = 0x40000000;
 
 template <class First, class... Rest>
 struct InterfaceList {
+  // The interface that stands for the object: make<T>() hands it out.
+  using Default = First;
   // The interface of object that answers iid, or null.
   template <class T>
   static void* Find(T* object, REFIID iid) noexcept {
@@ -77,7 +81,10 @@ class CComObjectRootEx {
 template <class T>
 class CComObject final : public T {
  public:
-  CComObject() { ZanModule().Lock(); }
+  template <class... Args>
+  explicit CComObject(Args&&... args) : T(std::forward<Args>(args)...) {
+    ZanModule().Lock();
+  }
   ~CComObject() override {
     this->FinalRelease();
     ZanModule().Unlock();
@@ -153,16 +160,22 @@ class CComAggObject final : public IUnknown {
 
 namespace zan {
 
-// Runs the construction hook of a new object and asks it for iid; the
-// object is destroyed unless the query hands out a reference.
-template <class Object>
-HRESULT Construct(Object* object, REFIID iid, void** ppv) {
-  if (!object) return E_OUTOFMEMORY;
-  object->AddRef();
-  HRESULT hr = object->FinalConstruct();
-  if (SUCCEEDED(hr)) hr = object->QueryInterface(iid, ppv);
-  object->Release();
-  return hr;
+// The one way to make an object of ours: a stand-alone object of class T
+// built from args, its construction hook run while it holds its first
+// reference, handed out as its owner. Raises E_OUTOFMEMORY, the hook's
+// failure, or what T's constructor raises; a failure destroys the object.
+template <class T, class... Args>
+ComPtr<CComObject<T>> make_self(Args&&... args) {
+  ComPtr<CComObject<T>> object(new CComObject<T>(std::forward<Args>(args)...));
+  ThrowIfFailed(object->FinalConstruct());
+  return object;
+}
+
+// The same, handed out as the interface that stands for it (the first of
+// its list).
+template <class T, class... Args>
+ComPtr<typename T::Interfaces::Default> make(Args&&... args) {
+  return make_self<T>(std::forward<Args>(args)...);
 }
 
 // Builds an object of class T in the form the outer object asks for; the
@@ -172,8 +185,10 @@ HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   try {
-    if (outer) return Construct(new (std::nothrow) CComAggObject<T>(outer), iid, ppv);
-    return Construct(new (std::nothrow) CComObject<T>(), iid, ppv);
+    if (!outer) return make_self<T>()->QueryInterface(iid, ppv);
+    ComPtr<CComAggObject<T>> inner(new CComAggObject<T>(outer));
+    ZAN_RETURN_IF_FAILED(inner->FinalConstruct());
+    return inner->QueryInterface(iid, ppv);
   }
   ZAN_CATCH_RETURN()
 }

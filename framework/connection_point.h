@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/com_ptr.h"
+#include "base/result_macros.h"
 #include "com_enum.h"
 
 template <class Events>
@@ -30,7 +31,8 @@ class CConnectionPoint final : public IConnectionPoint {
       IUnknown* slot = slots_[i];
       if (!slot) continue;
       zan::ComPtr<Events> events;
-      if (FAILED(slot->QueryInterface(IidOf<Events>(), events.put_void()))) continue;
+      // A subscriber that no longer answers for Events is passed over.
+      if (FAILED(slot->QueryInterface(IID_PPV_ARGS(events.put())))) continue;
       notify(events.get());
     }
   }
@@ -71,16 +73,18 @@ class CConnectionPoint final : public IConnectionPoint {
   HRESULT STDMETHODCALLTYPE Advise(IUnknown* pUnkSink, DWORD* pdwCookie) noexcept override {
     if (pdwCookie) *pdwCookie = 0;
     if (!pUnkSink || !pdwCookie) return E_POINTER;
-    IUnknown* events = nullptr;
-    HRESULT hr = pUnkSink->QueryInterface(IidOf<Events>(), reinterpret_cast<void**>(&events));
+    Events* events = nullptr;
+    HRESULT hr = pUnkSink->QueryInterface(IID_PPV_ARGS(&events));
     if (hr == E_NOINTERFACE) return CONNECT_E_CANNOTCONNECT;
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
     size_t slot = 0;
     while (slot < slots_.size() && slots_[slot]) ++slot;
     if (slot == slots_.size()) {
       try {
         slots_.resize(slots_.empty() ? 4 : slots_.size() * 2, nullptr);
       } catch (...) {
+        // The array cannot grow (no memory, or past its greatest size): the
+        // point holds as many subscribers as it can.
         events->Release();
         return CONNECT_E_ADVISELIMIT;
       }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/com_ptr.h"
+#include "base/result_macros.h"
 #include "base/unique_bstr.h"
 #include "reg_key.h"
 #include "registry_script.h"
@@ -28,21 +29,20 @@ HRESULT ModulePath(WString* path) {
 // The module's type library: from the module itself (with the index), else
 // from the .tlb file beside it. `used` is the path that loaded.
 HRESULT LoadModuleTypeLib(const WCHAR* index, ITypeLib** lib, WString* used) {
-  HRESULT hr = ModulePath(used);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(ModulePath(used));
   if (index) {
-    if (used->size() + WcsLen(index) > kIndexedPathChars) return E_FAIL;
+    ZAN_RETURN_HR_IF(E_FAIL, used->size() + WcsLen(index) > kIndexedPathChars);
     *used += index;
   }
-  hr = LoadTypeLib(used->c_str(), lib);
+  HRESULT hr = LoadTypeLib(used->c_str(), lib);
   if (FAILED(hr)) {
     size_t dot = used->rfind(u'.');
     size_t folder = used->find_last_of(OLESTR("\\/"));
-    if (dot == WString::npos || (folder != WString::npos && dot < folder)) return hr;
+    ZAN_RETURN_HR_IF(hr, dot == WString::npos || (folder != WString::npos && dot < folder));
     used->replace(dot, WString::npos, OLESTR(".tlb"));
     hr = LoadTypeLib(used->c_str(), lib);
   }
-  return hr;
+  ZAN_RETURN_HR(hr);
 }
 
 // "TypeLib\{libid}\major.minor\lcid\win32" (or "win64" for a library made
@@ -161,8 +161,7 @@ HKEY OpenClassSubkey(REFCLSID clsid, const WCHAR* subkey) noexcept {
 HRESULT CModuleRegistration::RunScript(UINT script, bool doRegister, bool appIdScript) const noexcept {
   try {
     WString path;
-    HRESULT hr = ModulePath(&path);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(ModulePath(&path));
     CRegistryScript registrar;
     // The caller's replacements, then the module's, then the module path.
     if (appIdScript) registrar.AddReplacement(OLESTR("APPID"), config_.appId);
@@ -181,16 +180,12 @@ HRESULT CModuleRegistration::RunScript(UINT script, bool doRegister, bool appIdS
 }
 
 HRESULT CModuleRegistration::UpdateClassRegistry(UINT script, bool doRegister, REFCLSID clsid) const noexcept {
-  HRESULT hr = S_OK;
-  if (doRegister) {
-    hr = RunScript(script, true, false);
-    if (FAILED(hr)) return hr;
-  }
+  if (doRegister) ZAN_RETURN_IF_FAILED(RunScript(script, true, false));
   // The script made the key that holds the count.
   RegKey server(OpenClassSubkey(clsid, OLESTR("InprocServer32")));
-  if (!server.get()) return E_FAIL;
+  ZAN_RETURN_HR_IF_NULL(E_FAIL, server.get());
   DWORD count = AdjustRefCount(server.get(), doRegister);
-  if (doRegister || count != 0) return hr;
+  if (doRegister || count != 0) return S_OK;
   server.reset();
   // Our count is gone from our key, so a count seen through the other view
   // is a server of the other width: it keeps the shared ProgIDs, and only
@@ -212,11 +207,10 @@ HRESULT CModuleRegistration::RegisterModule() const noexcept {
   HRESULT hr = UpdateAppIdRegistry(true);
   for (ObjectMapEntry* e = classes_.begin(); SUCCEEDED(hr) && e != classes_.end(); ++e)
     hr = UpdateClassRegistry(e->registryScript, true, *e->clsid);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(hr);
   zan::ComPtr<ITypeLib> lib;
   WString path;
-  hr = LoadModuleTypeLib(nullptr, lib.put(), &path);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(LoadModuleTypeLib(nullptr, lib.put(), &path));
   zan::UniqueBstr helpFile;
   if (SUCCEEDED(lib->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.put()))) {
     WString dir(helpFile.get() ? helpFile.get() : OLESTR(""));
@@ -241,14 +235,10 @@ HRESULT CModuleRegistration::RegisterServer(const WCHAR* index) const noexcept {
   try {
     // Counts are read and written in two steps: one registration at a time.
     ModuleCriticalSectionLock hold;
-    if (!index) {
-      HRESULT hr = RegisterModule();
-      if (FAILED(hr)) return hr;
-    }
+    if (!index) ZAN_RETURN_IF_FAILED(RegisterModule());
     zan::ComPtr<ITypeLib> lib;
     WString path;
-    HRESULT hr = LoadModuleTypeLib(index, lib.put(), &path);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(LoadModuleTypeLib(index, lib.put(), &path));
     // The bare name replaces the full path the module step wrote; a failure
     // here leaves that path registered and is not reported.
     WString relative = GetModuleBaseName(ThisModule()) + (index ? index : OLESTR(""));
@@ -257,13 +247,12 @@ HRESULT CModuleRegistration::RegisterServer(const WCHAR* index) const noexcept {
       RegisterTypeLibAt(lib.get(), relative.c_str(), OLESTR(""));
     }
     TLIBATTR* attr = nullptr;
-    hr = lib->GetLibAttr(&attr);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(lib->GetLibAttr(&attr));
     WString countKey = TypeLibCountKey(*attr);
     lib->ReleaseTLibAttr(attr);
     RegKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, countKey.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
-      return E_FAIL;
+    ZAN_RETURN_HR_IF(E_FAIL, RegOpenKeyExW(HKEY_CLASSES_ROOT, countKey.c_str(), 0, KEY_ALL_ACCESS, key.put()) !=
+                                 ERROR_SUCCESS);
     AdjustRefCount(key.get(), true);
     return S_OK;
   }
@@ -275,17 +264,16 @@ HRESULT CModuleRegistration::UnregisterServer(const WCHAR* index) const noexcept
     ModuleCriticalSectionLock hold;
     zan::ComPtr<ITypeLib> lib;
     WString path;
-    HRESULT hr = LoadModuleTypeLib(index, lib.put(), &path);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(LoadModuleTypeLib(index, lib.put(), &path));
     TLIBATTR* attr = nullptr;
-    hr = lib->GetLibAttr(&attr);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(lib->GetLibAttr(&attr));
     TLIBATTR libAttr = *attr;
     lib->ReleaseTLibAttr(attr);
     WString countKey = TypeLibCountKey(libAttr);
     RegKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, countKey.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
-      return E_FAIL;
+    ZAN_RETURN_HR_IF(E_FAIL, RegOpenKeyExW(HKEY_CLASSES_ROOT, countKey.c_str(), 0, KEY_ALL_ACCESS, key.put()) !=
+                                 ERROR_SUCCESS);
+    HRESULT hr = S_OK;
     DWORD remaining = AdjustRefCount(key.get(), false);
     key.reset();
     if (!index) UnregisterModule();
@@ -307,8 +295,8 @@ HRESULT CModuleRegistration::UnregisterServer(const WCHAR* index) const noexcept
       hr = UnRegisterTypeLib(libAttr.guid, libAttr.wMajorVerNum, libAttr.wMinorVerNum, libAttr.lcid,
                              libAttr.syskind);
     }
-    if (SUCCEEDED(hr)) hr = remaining != 0 ? S_FALSE : S_OK;
-    return hr;
+    ZAN_RETURN_IF_FAILED(hr);
+    return remaining != 0 ? S_FALSE : S_OK;
   }
   ZAN_CATCH_RETURN()
 }

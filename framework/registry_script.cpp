@@ -1,9 +1,10 @@
 #include "registry_script.h"
 
-#include <memory>
 #include <new>
 
 #include "base/hresult_error.h"
+#include "base/result_macros.h"
+#include "base/unique_any.h"
 #include "reg_key.h"
 
 namespace {
@@ -220,19 +221,18 @@ HRESULT CRegistryScript::Run(const WString& script, bool doRegister) const noexc
 
 HRESULT CRegistryScript::RunResource(const WCHAR* moduleFile, UINT resourceId, bool doRegister) const noexcept {
   try {
-  HMODULE module = LoadLibraryExW(moduleFile, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (!module) return zan::HResultFromLastError();
-  std::unique_ptr<HINSTANCE__, decltype(&FreeLibrary)> hold(module, &FreeLibrary);
-  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(resourceId), OLESTR("REGISTRY"));
-  if (!found) return zan::HResultFromLastError();
-  HGLOBAL loaded = LoadResource(module, found);
-  DWORD size = SizeofResource(module, found);
+  zan::UniqueModule module(LoadLibraryExW(moduleFile, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ZAN_RETURN_HR_IF_NULL(zan::HResultFromLastError(), module.get());
+  HRSRC found = FindResourceW(module.get(), MAKEINTRESOURCEW(resourceId), OLESTR("REGISTRY"));
+  ZAN_RETURN_HR_IF_NULL(zan::HResultFromLastError(), found);
+  HGLOBAL loaded = LoadResource(module.get(), found);
+  DWORD size = SizeofResource(module.get(), found);
   const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-  if (!bytes) return zan::HResultFromLastError();
+  ZAN_RETURN_HR_IF_NULL(zan::HResultFromLastError(), bytes);
   WString text;
   if (size > 0) {
     int length = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(size), nullptr, 0);
-    if (length <= 0) return zan::HResultFromLastError();
+    ZAN_RETURN_HR_IF(zan::HResultFromLastError(), length <= 0);
     text.resize(static_cast<size_t>(length));
     MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(size), text.data(), length);
   }

@@ -22,6 +22,7 @@ bool CStringLoader::LoadFromBlock(UINT id, LANGID language, HINSTANCE instance) 
   try {
     text_.assign(p + 1, *p);
   } catch (...) {
+    // No room for the text (the only thing assign raises): not loaded.
     text_.clear();
     return false;
   }
@@ -51,6 +52,7 @@ void CStringLoader::SetText(const WCHAR* text) noexcept {
   try {
     text_ = text ? text : OLESTR("");
   } catch (...) {
+    // No room for the text: the loader holds none rather than a part.
     text_.clear();
   }
 }

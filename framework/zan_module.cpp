@@ -1,5 +1,8 @@
 #include "zan_module.h"
 
+#include "base/critical_section_lock.h"
+#include "base/result_macros.h"
+
 CZanScriptModule::CZanScriptModule() {
   initFailed_ = !InitializeCriticalSectionAndSpinCount(&criticalSection_, 0);
   initialized_ = !initFailed_;
@@ -9,19 +12,16 @@ HRESULT CZanScriptModule::GetGlobalInterfaceTable(IGlobalInterfaceTable** table)
   if (!table) return E_POINTER;
   *table = nullptr;
   if (!initialized_) return E_UNEXPECTED;
-  HRESULT hr = S_OK;
-  EnterCriticalSection(&criticalSection_);
+  zan::CriticalSectionLock hold(criticalSection_);
   if (!globalInterfaceTable_) {
-    hr = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                          IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&globalInterfaceTable_));
-    if (FAILED(hr)) globalInterfaceTable_ = nullptr;
+    IGlobalInterfaceTable* made = nullptr;
+    ZAN_RETURN_IF_FAILED(
+        CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&made)));
+    globalInterfaceTable_ = made;
   }
-  if (globalInterfaceTable_) {
-    globalInterfaceTable_->AddRef();
-    *table = globalInterfaceTable_;
-  }
-  LeaveCriticalSection(&criticalSection_);
-  return hr;
+  globalInterfaceTable_->AddRef();
+  *table = globalInterfaceTable_;
+  return S_OK;
 }
 
 void CZanScriptModule::Term() noexcept {

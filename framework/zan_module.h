@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-#include "zanole/zanole.h"
+#include "base/critical_section_lock.h"
 
 class CZanScriptModule {
  public:
@@ -47,10 +47,7 @@ class CZanScriptModule {
 CZanScriptModule& ZanModule();
 
 // Holds the module critical section for a scope.
-class ModuleCriticalSectionLock {
+class ModuleCriticalSectionLock : public zan::CriticalSectionLock {
  public:
-  ModuleCriticalSectionLock() { EnterCriticalSection(&ZanModule().CriticalSection()); }
-  ~ModuleCriticalSectionLock() { LeaveCriticalSection(&ZanModule().CriticalSection()); }
-  ModuleCriticalSectionLock(const ModuleCriticalSectionLock&) = delete;
-  ModuleCriticalSectionLock& operator=(const ModuleCriticalSectionLock&) = delete;
+  ModuleCriticalSectionLock() noexcept : CriticalSectionLock(ZanModule().CriticalSection()) {}
 };

@@ -146,7 +146,7 @@ HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DW
     return zanole::TheGlobalInterfaceTable()->QueryInterface(riid, ppv);
   }
   IClassFactory* factory = nullptr;
-  HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+  HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_PPV_ARGS(&factory));
   if (FAILED(hr)) return hr;
   hr = factory->CreateInstance(pUnkOuter, riid, ppv);
   factory->Release();

@@ -1,7 +1,8 @@
 // The module's services that no export reaches: the global interface
-// table, the class-object table's life, and string-table reading from the
-// library's own resources.
+// table, the class-object table's life, making objects, and string-table
+// reading from the library's own resources.
 #include "framework/class_object_table.h"
+#include "framework/com_object.h"
 #include "framework/string_loader.h"
 #include "framework/zan_module.h"
 #include "support/counting_object.h"
@@ -53,6 +54,93 @@ TEST(ModuleClassObjectTable, ServesOnlyBetweenInitAndTerm) {
   EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE, table.GetClassObject(IID_IDispatch, IID_IUnknown, &out));
   table.Term();
   EXPECT_HR(E_UNEXPECTED, table.GetClassObject(IID_IDispatch, IID_IUnknown, &out));
+}
+
+TEST(ModuleClassObjectTable, EachTableAnswersForItself) {
+  ObjectMapEntry first[] = {{&IID_IDispatch, nullptr, 0}};
+  ObjectMapEntry second[] = {{&IID_IDispatch, nullptr, 0}};
+  CClassObjectTable a(first), b(second);
+  void* out = nullptr;
+  ASSERT_TRUE(a.Init());
+  EXPECT_HR(E_UNEXPECTED, b.GetClassObject(IID_IDispatch, IID_IUnknown, &out));  // not made usable yet
+  ASSERT_TRUE(b.Init());
+  a.Term();
+  EXPECT_HR(E_UNEXPECTED, a.GetClassObject(IID_IDispatch, IID_IUnknown, &out));
+  EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE, b.GetClassObject(IID_IDispatch, IID_IUnknown, &out));
+  b.Term();
+}
+
+namespace {
+
+// An object of the framework's, counting how many are alive; its
+// construction hook answers what it is told.
+class Widget : public CComObjectRootEx<Widget>, public IPersist {
+ public:
+  using Interfaces = zan::InterfaceList<IPersist>;
+  static inline int alive = 0;
+  explicit Widget(HRESULT construct = S_OK, CLSID id = CLSID_NULL) : construct_(construct), id_(id) { ++alive; }
+  ~Widget() override { --alive; }
+  HRESULT FinalConstruct() {
+    // The hook runs while the new object holds a reference of its own.
+    EXPECT_EQ(1u, zantest::RefCount(static_cast<IPersist*>(this)));
+    return construct_;
+  }
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) noexcept override {
+    *id = id_;
+    return S_OK;
+  }
+
+ private:
+  HRESULT construct_;
+  CLSID id_;
+};
+
+}  // namespace
+
+TEST(MakeObject, HandsOutTheFirstInterfaceWithOneReferenceAndTheModuleLocked) {
+  const LONG locks = ZanModule().GetLockCount();
+  {
+    ComPtr<IPersist> made = zan::make<Widget>(S_OK, IID_IDispatch);
+    EXPECT_REFS(made, 1);
+    EXPECT_EQ(1, Widget::alive);
+    EXPECT_EQ(locks + 1, ZanModule().GetLockCount());
+    CLSID id = CLSID_NULL;
+    ASSERT_HR(S_OK, made->GetClassID(&id));
+    EXPECT_TRUE(IsEqualGUID(IID_IDispatch, id));  // the arguments reached the constructor
+
+    auto self = zan::make_self<Widget>();
+    ComPtr<IUnknown> unknown;
+    ASSERT_HR(S_OK, self.As(&unknown));
+    EXPECT_EQ(static_cast<IUnknown*>(static_cast<IPersist*>(self.get())), unknown.get());
+  }
+  EXPECT_EQ(0, Widget::alive);
+  EXPECT_EQ(locks, ZanModule().GetLockCount());
+}
+
+TEST(MakeObject, AFailedConstructionHookRaisesItsResultAndDestroysTheObject) {
+  const LONG locks = ZanModule().GetLockCount();
+  HRESULT raised = S_OK;
+  try {
+    zan::make<Widget>(E_ACCESSDENIED);
+  } catch (const zan::HResultError& e) {
+    raised = e.hr();
+  }
+  EXPECT_HR(E_ACCESSDENIED, raised);
+  EXPECT_EQ(0, Widget::alive);
+  EXPECT_EQ(locks, ZanModule().GetLockCount());
+
+  // The instance creator of a class object hands out nothing when the
+  // query fails; aggregated, its inner unknown owns the object.
+  void* out = reinterpret_cast<void*>(1);
+  zantest::CountingObject outer;
+  EXPECT_HR(E_NOINTERFACE, zan::CreateInstance<Widget>(nullptr, IID_IDispatch, &out));
+  EXPECT_EQ(nullptr, out);
+  ASSERT_HR(S_OK, zan::CreateInstance<Widget>(&outer, IID_IUnknown, &out));
+  EXPECT_EQ(1, Widget::alive);
+  static_cast<IUnknown*>(out)->Release();
+  EXPECT_EQ(0, Widget::alive);
+  EXPECT_EQ(1u, outer.refs);
+  EXPECT_EQ(locks, ZanModule().GetLockCount());
 }
 
 TEST(StringLoader, ReadsTheLibrarysStringTableInOneLanguageOnly) {

@@ -42,8 +42,8 @@ template <class I>
 zan::ComPtr<I> Component::Create(REFCLSID clsid) const {
   zan::ComPtr<IClassFactory> factory;
   zan::ComPtr<I> object;
-  if (SUCCEEDED(getClassObject_(clsid, IidOf<IClassFactory>(), factory.put_void())))
-    factory->CreateInstance(nullptr, IidOf<I>(), object.put_void());
+  if (SUCCEEDED(getClassObject_(clsid, IID_PPV_ARGS(factory.put()))))
+    factory->CreateInstance(nullptr, IID_PPV_ARGS(object.put()));
   return object;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include "base/unique_any.h"
 #include "base/unique_bstr.h"
 #include "base/unique_variant.h"
 #include "output.h"
@@ -146,11 +147,9 @@ bool ReadFrom(FILE* file, std::string* bytes, int* error) {
 // A path of "-" is standard input.
 bool ReadAll(const WString& path, std::string* bytes, int* error) {
   if (path == OLESTR("-")) return ReadFrom(stdin, bytes, error);
-  FILE* file = nullptr;
-  if ((*error = WFOpen(&file, path.c_str(), OLESTR("rb"))) != 0) return false;
-  bool read = ReadFrom(file, bytes, error);
-  std::fclose(file);
-  return read;
+  zan::UniqueFile file;
+  if ((*error = WFOpen(file.put(), path.c_str(), OLESTR("rb"))) != 0) return false;
+  return ReadFrom(file.get(), bytes, error);
 }
 
 std::string ErrnoReason(int error) {
@@ -253,11 +252,11 @@ bool Document::Load(const Component& component, const WString& path, const Encod
     }
     copy = TempName(path);
     source.assign(copy.begin(), copy.end());
-    FILE* file = nullptr;
-    bool written = WFOpen(&file, source.c_str(), OLESTR("wb")) == 0;
+    zan::UniqueFile file;
+    bool written = WFOpen(file.put(), source.c_str(), OLESTR("wb")) == 0;
     if (written) {
-      written = std::fwrite(bytes_.data(), 1, bytes_.size(), file) == bytes_.size();
-      written = std::fclose(file) == 0 && written;
+      written = std::fwrite(bytes_.data(), 1, bytes_.size(), file.get()) == bytes_.size();
+      written = std::fclose(file.release()) == 0 && written;
     }
     if (!written) {
       std::remove(copy.c_str());
@@ -269,7 +268,7 @@ bool Document::Load(const Component& component, const WString& path, const Encod
   zan::ComPtr<IPersistFile> persist;
   HRESULT result = E_FAIL;
   SetLastError(ERROR_SUCCESS);
-  if (!script_ || FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
+  if (!script_ || FAILED(result = script_.As(&persist)) ||
       FAILED(result = persist->Load(source.c_str(), 0)))
     result = WithCause(result);
   if (!copy.empty()) std::remove(copy.c_str());
@@ -305,7 +304,7 @@ bool Document::SaveCopy(const WString& path, Encoding encoding, std::string* sav
   int error = 0;
   SetLastError(ERROR_SUCCESS);
   if (FAILED(result = script_->put_SaveEncoding(encoding)) ||
-      FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
+      FAILED(result = script_.As(&persist)) ||
       FAILED(result = persist->Save(copyName.c_str(), FALSE))) {
     std::remove(copy.c_str());
     *why = ReasonOf(WithCause(result));
@@ -330,7 +329,7 @@ bool Document::Save(const WString& path, Encoding encoding) {
   zan::ComPtr<IPersistFile> persist;
   HRESULT result;
   SetLastError(ERROR_SUCCESS);
-  if (FAILED(result = script_->put_SaveEncoding(encoding)) || FAILED(result = script_.As(IidOf<IPersistFile>(), &persist)) ||
+  if (FAILED(result = script_->put_SaveEncoding(encoding)) || FAILED(result = script_.As(&persist)) ||
       FAILED(result = persist->Save(path.c_str(), TRUE))) {
     result = WithCause(result);
     std::string reason = ReasonOf(result);
@@ -406,7 +405,7 @@ std::vector<std::pair<WString, WString>> Document::Info(LONG line) const {
   zan::ComPtr<IDispatch> object;
   zan::ComPtr<Scripting::IDictionary> dictionary;
   if (FAILED(script_->get_Line(line, object.put())) || !object ||
-      FAILED(object->QueryInterface(Scripting::IID_IDictionary, dictionary.put_void())))
+      FAILED(object.As(&dictionary)))
     return info;
   zan::UniqueVariant keys, items;
   dictionary->Keys(keys.get());

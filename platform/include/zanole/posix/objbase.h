@@ -4,6 +4,8 @@
 // Itanium layout matches the COM binary layout.
 #pragma once
 
+#include <type_traits>
+
 #include "oleauto.h"
 #include "uuidof.h"
 
@@ -380,3 +382,15 @@ ZAN_IID_OF(ITypeLib, IID_ITypeLib)
 ZAN_IID_OF(IPersist, IID_IPersist)
 ZAN_IID_OF(IGlobalInterfaceTable, IID_IGlobalInterfaceTable)
 ZAN_IID_OF(IPersistFile, IID_IPersistFile)
+
+// The id and the out pointer of one interface, both from the pointer's
+// type, as the SDK's IID_PPV_ARGS gives them: QueryInterface(IID_PPV_ARGS(&p)).
+extern "C++" {
+template <class T>
+void** IID_PPV_ARGS_Helper(T** pp) noexcept {
+  static_assert(std::is_base_of<IUnknown, T>::value, "IID_PPV_ARGS takes the address of an interface pointer");
+  return reinterpret_cast<void**>(pp);
+}
+}
+#define IID_PPV_ARGS(ppType) \
+  ZanIidOf<std::remove_cv_t<std::remove_reference_t<decltype(**(ppType))>>>::get(), IID_PPV_ARGS_Helper(ppType)
