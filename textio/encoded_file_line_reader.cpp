@@ -81,18 +81,10 @@ bool CEncodedFile_LineReader::DetectEncoding() {
   return std::fseek(file_, skip, SEEK_SET) == 0 || FailWithErrno(errno);
 }
 
-bool CEncodedFile_LineReader::ReadLine(zan::UniqueBstr* out, bool strip) {
+bool CEncodedFile_LineReader::ReadLineText(WString* out, bool strip, UINT* recorded) {
   if (!file_ || !reader_) return false;
   // The end of the file is no failure and leaves no reason; a read error,
   // a line that cannot be held or decoded does.
-  SetLastError(ERROR_SUCCESS);
-  bool ok = reader_->ReadLine(out, strip);
-  if (!ok && GetLastError() != ERROR_SUCCESS) lastError_ = GetLastError();
-  return ok;
-}
-
-bool CEncodedFile_LineReader::ReadLineText(WString* out, bool strip, UINT* recorded) {
-  if (!file_ || !reader_) return false;
   SetLastError(ERROR_SUCCESS);
   UINT length = 0;
   bool ok = reader_->ReadLineText(out, strip, &length);

@@ -27,13 +27,12 @@ class CEncodedFile_LineReader {
   // Writes to a stream that stays its owner's (a file save's), starting
   // with the mark of encoding; Close leaves the stream open.
   bool Attach(FILE* stream, int encoding);
-  bool ReadLine(zan::UniqueBstr* out, bool strip);
-  // ReadLine's line as its text up to the first NUL, appended to *out (a
-  // string the caller reuses; unchanged on failure), with the length
-  // ReadLine's BSTR would record (when recorded is given).
+  // Reads the next line as the reader for the encoding does (see
+  // CEncodedFile_LineReaderBase::ReadLineText), giving its recorded length
+  // when recorded is given. The end of the file fails without a reason.
   bool ReadLineText(WString* out, bool strip, UINT* recorded = nullptr);
-  // Writes text up to its first NUL, then CR LF when newline is set.
-  // Writes text up to its first NUL (a BSTR or any terminated string).
+  // Writes text up to its first NUL (a BSTR or any terminated string), then
+  // CR LF when newline is set.
   bool WriteLine(const WCHAR* text, bool newline);
   // Writes what is buffered through to the disk.
   bool Flush();

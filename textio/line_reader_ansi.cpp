@@ -1,15 +1,5 @@
 #include "line_reader_ansi.h"
 
-bool CEncodedFile_LineReaderA::GetLine(zan::UniqueBstr* out) {
-  const char* bytes = line_.buffer() ? line_.buffer() : "";
-  int n = MultiByteToWideChar(CP_ACP, 0, bytes, -1, nullptr, 0);
-  if (n == 0) return false;
-  zan::UniqueBstr line = zan::UniqueBstr::FromUnits(nullptr, static_cast<UINT>(n));
-  if (MultiByteToWideChar(CP_ACP, 0, bytes, -1, line.get(), n) == 0) return false;
-  *out = std::move(line);
-  return true;
-}
-
 bool CEncodedFile_LineReaderA::GetLineText(WString* out, UINT* recorded) {
   const char* bytes = line_.buffer() ? line_.buffer() : "";
   const int n = MultiByteToWideChar(CP_ACP, 0, bytes, -1, nullptr, 0);

@@ -10,7 +10,6 @@ class CEncodedFile_LineReaderA : public CEncodedFile_LineReaderTemplate<char> {
  protected:
   const char* GetBOM() const noexcept override { return ""; }
   // The recorded length is the text length + 1: the converted terminator.
-  bool GetLine(zan::UniqueBstr* out) override;
   bool GetLineText(WString* out, UINT* recorded) override;
   int EncodeLine(const WCHAR* text, std::string* bytes) override;
 };

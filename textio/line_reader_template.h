@@ -18,7 +18,6 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
  public:
   using CEncodedFile_LineReaderBase::CEncodedFile_LineReaderBase;
 
-  bool ReadLine(zan::UniqueBstr* out, bool strip) override { return ReadUnits(strip) && GetLine(out); }
   bool ReadLineText(WString* out, bool strip, UINT* recorded) override {
     *recorded = 0;
     return ReadUnits(strip) && GetLineText(out, recorded);
@@ -112,10 +111,8 @@ class CEncodedFile_LineReaderTemplate : public CEncodedFile_LineReaderBase {
  protected:
   using Accumulator = std::conditional_t<std::is_same_v<T, char>, CZanAccStrA, CZanAccStrW>;
 
-  // Makes the line's BSTR from the characters read.
-  virtual bool GetLine(zan::UniqueBstr* out) = 0;
   // Appends the line's text up to its first NUL to *out (unchanged on
-  // failure), and gives the length GetLine's BSTR records.
+  // failure), and gives its recorded length.
   virtual bool GetLineText(WString* out, UINT* recorded) = 0;
   // The byte order mark, "" for none.
   virtual const char* GetBOM() const noexcept = 0;

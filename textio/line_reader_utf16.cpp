@@ -1,11 +1,5 @@
 #include "line_reader_utf16.h"
 
-bool CEncodedFile_LineReaderW::GetLine(zan::UniqueBstr* out) {
-  const WCHAR* units = line_.buffer() ? line_.buffer() : OLESTR("");
-  *out = zan::UniqueBstr::FromUnits(units, static_cast<UINT>(WcsLen(units)));
-  return true;
-}
-
 bool CEncodedFile_LineReaderW::GetLineText(WString* out, UINT* recorded) {
   const WCHAR* units = line_.buffer() ? line_.buffer() : OLESTR("");
   const size_t length = WcsLen(units);

@@ -10,7 +10,6 @@ class CEncodedFile_LineReaderW : public CEncodedFile_LineReaderTemplate<WCHAR> {
  protected:
   const char* GetBOM() const noexcept override { return "\xFF\xFE"; }
   // The recorded length is exactly the text length.
-  bool GetLine(zan::UniqueBstr* out) override;
   bool GetLineText(WString* out, UINT* recorded) override;
   int EncodeLine(const WCHAR* text, std::string* bytes) override;
 };

@@ -24,17 +24,6 @@ size_t TextBytes(const char* bytes, int length) {
 
 }  // namespace
 
-bool CEncodedFile_LineReaderUTF8::GetLine(zan::UniqueBstr* out) {
-  const char* bytes = line_.buffer() ? line_.buffer() : "";
-  const int units = RecordedUnits(bytes, line_.length());
-  zan::UniqueBstr line = zan::UniqueBstr::FromUnits(nullptr, static_cast<UINT>(units));
-  int decoded = Utf8DecodeUnits(bytes, TextBytes(bytes, line_.length()), line.get());
-  std::fill(line.get() + std::max(decoded, 0), line.get() + units, OLECHAR(0));
-  *out = std::move(line);
-  if (decoded < 0) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-  return decoded >= 0;
-}
-
 bool CEncodedFile_LineReaderUTF8::GetLineText(WString* out, UINT* recorded) {
   const char* bytes = line_.buffer() ? line_.buffer() : "";
   *recorded = static_cast<UINT>(RecordedUnits(bytes, line_.length()));

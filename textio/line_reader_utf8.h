@@ -9,10 +9,8 @@ class CEncodedFile_LineReaderUTF8 : public CEncodedFile_LineReaderTemplate<char>
 
  protected:
   const char* GetBOM() const noexcept override { return "\xEF\xBB\xBF"; }
-  // The recorded length is the line's byte count including its terminator;
-  // the units after the decoded text are zero. An undecodable line still
-  // hands out that (zeroed) string and fails.
-  bool GetLine(zan::UniqueBstr* out) override;
+  // The recorded length is the line's byte count including its terminator,
+  // bytes after a NUL included; an undecodable line still gives it.
   bool GetLineText(WString* out, UINT* recorded) override;
   int EncodeLine(const WCHAR* text, std::string* bytes) override;
 };

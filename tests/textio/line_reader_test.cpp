@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/unique_bstr.h"
 #include "support/hresult.h"
 #include "support/temp_folder.h"
 #include "textio/encoded_file_line_reader.h"
@@ -15,18 +16,22 @@ struct Line {
 
 class LineReaderTest : public testing::Test {
  protected:
-  // Reads until the stream reports its end, as the loaders do.
+  // Reads until the stream reports its end, as the loaders do, into one
+  // reused string. A failed read that recorded nothing at the end is the
+  // end of the file, not a line.
   std::vector<Line> ReadAll(const std::string& bytes, int* encoding = nullptr) {
     folder_.Write("in.txt", bytes);
     CEncodedFile_LineReader file;
     EXPECT_TRUE(file.Open(folder_.WidePath("in.txt").c_str(), OM_READ, FE_UTF8));
     if (encoding) *encoding = file.encoding();
     std::vector<Line> lines;
+    WString text;
     while (!file.AtEnd()) {
-      zan::UniqueBstr line;
-      bool ok = file.ReadLine(&line, true);
-      if (!ok && !line.get() && file.AtEnd()) break;
-      lines.push_back({ok, line.get() ? WString(line.get()) : WString(), line.length()});
+      text.clear();
+      UINT recorded = 0xdeadbeef;
+      bool ok = file.ReadLineText(&text, true, &recorded);
+      if (!ok && recorded == 0 && file.AtEnd()) break;
+      lines.push_back({ok, text, recorded});
     }
     return lines;
   }
@@ -58,7 +63,9 @@ TEST_F(LineReaderTest, Utf8MarkAndRecordedLengths) {
   EXPECT_EQ(2u, lines[1].recorded);
 }
 
-TEST_F(LineReaderTest, Utf8RecordedLengthCountsBytesAndTailIsZero) {
+// The recorded length counts the line's bytes, while the text holds only
+// its characters: nothing of the longer record follows them.
+TEST_F(LineReaderTest, Utf8RecordedLengthCountsBytesTextHoldsTheCharacters) {
   auto lines = ReadAll("\xEF\xBB\xBF\xE2\x82\xAC\n");
   ASSERT_EQ(1u, lines.size());
   EXPECT_EQ(WString(OLESTR("\u20AC")), lines[0].text);
@@ -66,9 +73,11 @@ TEST_F(LineReaderTest, Utf8RecordedLengthCountsBytesAndTailIsZero) {
   folder_.Write("tail.txt", "\xEF\xBB\xBF\xE2\x82\xAC\n");
   CEncodedFile_LineReader file;
   ASSERT_TRUE(file.Open(folder_.WidePath("tail.txt").c_str(), OM_READ, FE_UTF8));
-  zan::UniqueBstr line;
-  ASSERT_TRUE(file.ReadLine(&line, true));
-  for (UINT i = 1; i < line.length(); ++i) EXPECT_EQ(0, line.get()[i]) << i;
+  WString text = OLESTR(">");
+  UINT recorded = 0xdeadbeef;
+  ASSERT_TRUE(file.ReadLineText(&text, true, &recorded));
+  EXPECT_EQ(4u, recorded);
+  EXPECT_EQ(WString(OLESTR(">\u20AC")), text) << text.size() << " units";
 }
 
 TEST_F(LineReaderTest, Utf8SupplementaryCharacterKeepsItsLine) {
@@ -128,13 +137,15 @@ TEST_F(LineReaderTest, EmptyFileAndLoneLf) {
   folder_.Write("lf.txt", "\n");
   CEncodedFile_LineReader file;
   ASSERT_TRUE(file.Open(folder_.WidePath("lf.txt").c_str(), OM_READ, FE_UTF8));
-  zan::UniqueBstr line;
-  ASSERT_TRUE(file.ReadLine(&line, true));
-  EXPECT_EQ(1u, line.length());
-  EXPECT_EQ(0, line.get()[0]);
-  zan::UniqueBstr none;
-  EXPECT_FALSE(file.ReadLine(&none, true));
-  EXPECT_EQ(nullptr, none.get());
+  WString text = OLESTR(">");
+  UINT recorded = 0xdeadbeef;
+  ASSERT_TRUE(file.ReadLineText(&text, true, &recorded));
+  EXPECT_EQ(1u, recorded);  // the converted terminator alone
+  EXPECT_EQ(WString(OLESTR(">")), text);
+  recorded = 0xdeadbeef;
+  EXPECT_FALSE(file.ReadLineText(&text, true, &recorded));
+  EXPECT_EQ(0u, recorded);  // nothing read
+  EXPECT_EQ(WString(OLESTR(">")), text);
 }
 
 TEST_F(LineReaderTest, AnsiKeepsFFAndNulEndsLineText) {
@@ -142,6 +153,7 @@ TEST_F(LineReaderTest, AnsiKeepsFFAndNulEndsLineText) {
   ASSERT_EQ(3u, lines.size());
   EXPECT_EQ(WString(OLESTR("x\u00FFy")), lines[0].text);
   EXPECT_EQ(WString(OLESTR("ab")), lines[1].text);
+  EXPECT_EQ(3u, lines[1].recorded);  // converted up to the NUL
   EXPECT_EQ(WString(OLESTR("last")), lines[2].text);
 }
 
@@ -179,8 +191,9 @@ TEST_F(LineReaderTest, RefusalsTouchNoFile) {
   EXPECT_EQ("precious", folder_.Read("keep.txt"));
   EXPECT_FALSE(file.Open(folder_.WidePath("missing.txt").c_str(), OM_READ, FE_UTF8));
   EXPECT_FALSE(file.Open(nullptr, OM_READ, FE_UTF8));
-  zan::UniqueBstr line;
-  EXPECT_FALSE(file.ReadLine(&line, true));
+  WString text = OLESTR(">");
+  EXPECT_FALSE(file.ReadLineText(&text, true));
+  EXPECT_EQ(WString(OLESTR(">")), text);
   EXPECT_FALSE(file.WriteLine(nullptr, true));
   EXPECT_TRUE(file.AtEnd());  // a reading loop on a closed file ends
 }
@@ -227,9 +240,9 @@ TEST_F(LineReaderTest, FailuresKeepTheirReason) {
   CEncodedFile_LineReader file;
   EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), file.LastError());
   ASSERT_TRUE(file.Open(folder_.WidePath("present.txt").c_str(), OM_READ, FE_UTF8));
-  zan::UniqueBstr line;
-  EXPECT_TRUE(file.ReadLine(&line, true));
-  EXPECT_FALSE(file.ReadLine(&line, true));  // the end of the file is no failure
+  WString text;
+  EXPECT_TRUE(file.ReadLineText(&text, true));
+  EXPECT_FALSE(file.ReadLineText(&text, true));  // the end of the file is no failure
   EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), file.LastError());
   EXPECT_TRUE(file.Close());
 }
@@ -238,9 +251,12 @@ TEST_F(LineReaderTest, UndecodableLineKeepsItsReason) {
   CEncodedFile_LineReader file;
   folder_.Write("bad.txt", "\xEF\xBB\xBF" "\xC3\n");
   ASSERT_TRUE(file.Open(folder_.WidePath("bad.txt").c_str(), OM_READ, FE_UTF8));
-  zan::UniqueBstr line;
-  EXPECT_FALSE(file.ReadLine(&line, true));
+  WString text = OLESTR(">");
+  UINT recorded = 0xdeadbeef;
+  EXPECT_FALSE(file.ReadLineText(&text, true, &recorded));
   EXPECT_EQ(static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION), file.LastError());
+  EXPECT_EQ(2u, recorded);  // the line was read, only its text is refused
+  EXPECT_EQ(WString(OLESTR(">")), text);
 }
 
 #if defined(ZAN_PLATFORM_POSIX)
@@ -258,35 +274,37 @@ TEST_F(LineReaderTest, FullDiskFailsTheCloseWithItsReason) {
 }
 #endif
 
-TEST_F(LineReaderTest, TextIntoAReusedStringMatchesTheBstrLineByLine) {
+TEST_F(LineReaderTest, TextIntoAReusedStringLineByLine) {
   // Long line before short ones (the reused string shrinks), an embedded
-  // NUL, CR anywhere, an undecodable line, in every encoding.
-  const std::string cases[] = {
-      "\xEF\xBB\xBF" "a long first line\r\nb\x00" "c\r\n\xC3(x\nd\re\n\n\xE4\xB8\x96",
-      std::string("\xFF\xFE" "l\0o\0n\0g\0\r\0\n\0x\0\0\0y\0\n\0z\0", 24),
-      "plain ANSI line\nwith \xE9\r\nshort",
+  // NUL (the text ends there, the recorded length goes on: past it in
+  // UTF-8, up to it in UTF-16 and ANSI), CR anywhere, an undecodable line
+  // (recorded all the same), in every encoding.
+  struct Case {
+    std::string bytes;
+    std::vector<Line> lines;
   };
-  for (const std::string& bytes : cases) {
-    SCOPED_TRACE(bytes.size());
-    std::vector<Line> expected = ReadAll(bytes);
-    CEncodedFile_LineReader file;
-    ASSERT_TRUE(file.Open(folder_.WidePath("in.txt").c_str(), OM_READ, FE_UTF8));
-    WString text;
-    size_t i = 0;
-    while (!file.AtEnd()) {
-      UINT recorded = 0;
-      text.clear();
-      bool ok = file.ReadLineText(&text, true, &recorded);
-      if (!ok && file.AtEnd() && i == expected.size()) break;
-      ASSERT_LT(i, expected.size());
-      EXPECT_EQ(expected[i].ok, ok) << i;
-      if (ok) {
-        EXPECT_EQ(expected[i].text, text) << i;
-        EXPECT_EQ(expected[i].recorded, recorded) << i;
-      }
-      ++i;
+  const Case cases[] = {
+      {std::string("\xEF\xBB\xBF" "a long first line\r\nb\x00" "c\r\n\xC3(x\nd\re\n\n\xE4\xB8\x96", 39),
+       {{true, OLESTR("a long first line"), 18},
+        {true, OLESTR("b"), 4},
+        {false, OLESTR(""), 4},
+        {true, OLESTR("de"), 3},
+        {true, OLESTR(""), 1},
+        {true, OLESTR("\u4E16"), 4}}},
+      {std::string("\xFF\xFE" "l\0o\0n\0g\0\r\0\n\0x\0\0\0y\0\n\0z\0", 24),
+       {{true, OLESTR("long"), 4}, {true, OLESTR("x"), 1}, {true, OLESTR("z"), 1}}},
+      {"plain ANSI line\nwith \xE9\r\nshort",
+       {{true, OLESTR("plain ANSI line"), 16}, {true, OLESTR("with \u00E9"), 7}, {true, OLESTR("short"), 6}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes.size());
+    std::vector<Line> lines = ReadAll(c.bytes);
+    ASSERT_EQ(c.lines.size(), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_EQ(c.lines[i].ok, lines[i].ok) << i;
+      EXPECT_EQ(c.lines[i].text, lines[i].text) << i;
+      EXPECT_EQ(c.lines[i].recorded, lines[i].recorded) << i;
     }
-    EXPECT_EQ(expected.size(), i);
   }
 }
 
