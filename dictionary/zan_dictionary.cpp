@@ -221,32 +221,21 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_HashVal(VARIANT*, VARIANT*) no
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Clone(IUnknown** ppunk) noexcept {
   if (!ppunk) return E_POINTER;
-  zan::ComPtr<Scripting::IDictionary> clone;
-  HRESULT hr = CreateLineDictionary(clone.put());
-  if (FAILED(hr)) return hr;
-  Scripting::IDictionary* self = this;
-  UniqueVariant keys;
-  hr = self->Keys(keys.get());
-  if (FAILED(hr)) return hr;
-  if (V_VT(keys.get()) != (VT_ARRAY | VT_VARIANT)) return hr;
-  SAFEARRAY* array = V_ARRAY(keys.get());
-  LONG upper = -1;
-  SafeArrayGetUBound(array, 1, &upper);
-  for (LONG i = 0; i <= upper; ++i) {
-    UniqueVariant element;
-    hr = SafeArrayGetElement(array, &i, element.get());
+  try {
+    zan::ComPtr<Scripting::IDictionary> clone;
+    HRESULT hr = CreateLineDictionary(clone.put());
     if (FAILED(hr)) return hr;
-    if (V_VT(element.get()) != VT_BSTR) continue;
-    // The key borrows the element's string; the element still owns it.
-    VARIANT key = zan::VariantRefBstr(V_BSTR(element.get()));
-    UniqueVariant value;
-    hr = self->get_Item(&key, value.get());
+    // Entries go in key order: each lands after the last, at one comparison.
+    CZanDictionaryImpl* into = OwnDictionary(clone.get());
+    entries_.ForEach([&](const VARIANT* key, const VARIANT* value) {
+      hr = into->Store(key, const_cast<VARIANT*>(value), true, false);
+      return SUCCEEDED(hr);
+    });
     if (FAILED(hr)) return hr;
-    hr = clone->put_Item(&key, value.get());
-    if (FAILED(hr)) return hr;
+    *ppunk = clone.Detach();
+    return S_OK;
   }
-  *ppunk = clone.Detach();
-  return S_OK;
+  ZAN_CATCH_RETURN()
 }
 
 const VARIANT* CZanDictionaryImpl::PeekItem(const VARIANT* key) noexcept {
