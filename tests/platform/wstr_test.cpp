@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
@@ -128,4 +129,30 @@ TEST(WideFile, OpensUtf16NamesAndReadsUnits) {
   EXPECT_NE(0, WFOpen(&f, missing.c_str(), OLESTR("rb")));
   EXPECT_EQ(nullptr, f);
   fs::remove_all(dir);
+}
+
+// One table turns a C library failure into the reason a host reads through
+// GetLastError, on both targets.
+TEST(ErrnoTable, GivesTheWin32ReasonOfEveryFailureThePlatformRaises) {
+  const struct {
+    int error;
+    DWORD expected;
+  } cases[] = {
+      {0, ERROR_SUCCESS},
+      {ENOENT, ERROR_FILE_NOT_FOUND},
+      {EACCES, ERROR_ACCESS_DENIED},
+      {ENOSPC, ERROR_DISK_FULL},
+      {EIO, ERROR_WRITE_FAULT},
+      {EXDEV, ERROR_NOT_SAME_DEVICE},  // a rename that cannot cross devices
+      {EEXIST, ERROR_FILE_EXISTS},
+      {EILSEQ, ERROR_NO_UNICODE_TRANSLATION},
+      {-1, ERROR_INVALID_PARAMETER},  // none of the table's
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    EXPECT_EQ(c.expected, Win32ErrorFromErrno(c.error));
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(FailWithErrno(c.error));
+    EXPECT_EQ(c.expected, GetLastError());
+  }
 }
