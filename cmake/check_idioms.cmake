@@ -12,8 +12,8 @@
 # results: early returns go through the ZAN_RETURN_* macros, so neither of
 #   these appears:
 #   - if (FAILED(hr)) return hr;
-#   - a catch (...) whose body is only return E_FAIL, with no comment
-#     saying why
+#   - a catch (...) that returns E_FAIL with no comment before it saying
+#     why
 cmake_minimum_required(VERSION 3.25)
 if(RULES STREQUAL "ids")
   set(patterns
@@ -22,7 +22,7 @@ if(RULES STREQUAL "ids")
       "[.>]put_void\\("
       "(QueryInterface|As|CreateInstance|CoCreateInstance|CoGetClassObject)\\([^;{}()]*IidOf<")
 elseif(RULES STREQUAL "results")
-  set(patterns "catch \\(\\.\\.\\.\\) {[ \t\r\n]*return E_FAIL")
+  set(patterns "catch \\(\\.\\.\\.\\) {[^}/]*return E_FAIL")
 else()
   message(FATAL_ERROR "RULES is ids or results")
 endif()
