@@ -1,6 +1,8 @@
 // The module's services that no export reaches: the global interface
 // table, the class-object table's life, making objects, and string-table
 // reading from the library's own resources.
+#include <string>
+
 #include "framework/class_object_table.h"
 #include "framework/com_object.h"
 #include "framework/string_loader.h"
@@ -18,8 +20,19 @@ TEST(ModuleGlobalInterfaceTable, MadeOnFirstUseKeptAndSharedNothingKeptOnFailure
   // Without COM the table cannot be made; the failure is returned and a
   // later call tries again.
   ComPtr<IGlobalInterfaceTable> table;
-  EXPECT_TRUE(FAILED(module.GetGlobalInterfaceTable(table.put())));
+#if defined(ZAN_PLATFORM_POSIX)
+  // The failure says where the module met it, on the host's debug output.
+  std::string seen;
+  ZanSetDebugSink([](const char* text, void* ctx) { *static_cast<std::string*>(ctx) += text; }, &seen);
+#endif
+  HRESULT failed = module.GetGlobalInterfaceTable(table.put());
+  EXPECT_TRUE(FAILED(failed));
   EXPECT_EQ(nullptr, table.get());
+#if defined(ZAN_PLATFORM_POSIX)
+  ZanSetDebugSink(nullptr, nullptr);
+  EXPECT_NE(std::string::npos, seen.find("framework/zan_module.cpp(")) << seen;
+  EXPECT_NE(std::string::npos, seen.find("): failed " + zantest::HrText(failed) + "\n")) << seen;
+#endif
 
   ASSERT_HR(S_OK, CoInitialize(nullptr));
   {
