@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "base/com_ptr.h"
-#include "dictionary_array.h"
+#include "base/result_macros.h"
+#include "base/unique_any.h"
 
 using zan::UniqueVariant;
 
@@ -57,7 +58,7 @@ void CZanDictionaryImpl::ForgetRoom(EntryList* doomed) const noexcept {
 }
 
 CComTypeInfoHolder& CZanDictionaryImpl::TypeInfo() {
-  static CComTypeInfoHolder holder(Scripting::IID_IDictionary, LIBID_ZANSCRIPTLib, 1, 0);
+  static CComTypeInfoHolder holder(IidOf<Scripting::IDictionary>(), LIBID_ZANSCRIPTLib, 1, 0);
   return holder;
 }
 
@@ -77,8 +78,7 @@ HRESULT CZanDictionaryImpl::Store(const VARIANT* key, VARIANT* value, bool repla
     *copy.get() = *value;
     VariantInit(value);
   } else {
-    HRESULT hr = copy.CopyFrom(value);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(copy.CopyFrom(value));
   }
   if (found) {
     // The old value goes only after the entry holds the new one: its
@@ -119,8 +119,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::putref_Item(VARIANT*, VARIANT*) no
 HRESULT CZanDictionaryImpl::CheckedStore(const VARIANT* key, const VARIANT* value, bool replace) {
   if (!key || !value) return E_POINTER;
   try {
-    HRESULT hr = CheckedKey(key);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(CheckedKey(key));
     return Store(key, const_cast<VARIANT*>(value), replace, false);
   }
   ZAN_CATCH_RETURN()
@@ -132,8 +131,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::put_Item(VARIANT* Key, VARIANT* pR
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Item(VARIANT* Key, VARIANT* pRetItem) noexcept {
   if (!Key || !pRetItem) return E_POINTER;
-  HRESULT hr = CheckedKey(Key);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(CheckedKey(Key));
   bool found = false;
   EntryList::Place at = entries_.LowerBound(Key, &found);
   if (!found) return kStatusKeyNotFound;
@@ -154,8 +152,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::get_Count(LONG* pCount) noexcept {
 
 HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Exists(VARIANT* Key, VARIANT_BOOL* pExists) noexcept {
   if (!Key || !pExists) return E_POINTER;
-  HRESULT hr = CheckedKey(Key);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(CheckedKey(Key));
   bool found = false;
   entries_.LowerBound(Key, &found);
   *pExists = found ? VARIANT_TRUE : VARIANT_FALSE;
@@ -170,17 +167,20 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Keys(VARIANT* pKeysArray) noexcept
 
 HRESULT CZanDictionaryImpl::BuildArray(bool keys, VARIANT* out) {
   if (!out) return E_POINTER;
-  zan::DictionaryArray array(static_cast<ULONG>(entries_.size()));
-  if (!array.get()) return E_FAIL;
+  // Destroyed unless handed out, so a failure part-way leaks nothing.
+  SAFEARRAYBOUND bound = {static_cast<ULONG>(entries_.size()), 0};
+  zan::UniqueSafeArray array(SafeArrayCreate(VT_VARIANT, 1, &bound));
+  ZAN_RETURN_HR_IF_NULL(E_FAIL, array.get());
   LONG index = 0;
   HRESULT hr = S_OK;
   entries_.ForEach([&](const VARIANT* key, const VARIANT* value) {
-    hr = array.Put(index++, keys ? key : value);
+    hr = SafeArrayPutElement(array.get(), &index, const_cast<VARIANT*>(keys ? key : value));
+    ++index;
     return SUCCEEDED(hr);
   });
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(hr);
   V_VT(out) = VT_ARRAY | VT_VARIANT;
-  V_ARRAY(out) = array.Detach();
+  V_ARRAY(out) = array.release();
   return S_OK;
 }
 
@@ -189,8 +189,7 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Remove(VARIANT* Key) noexcept {
   // A reference is compared by the value it points at; a key that cannot be
   // compared with strings at all matches nothing, rather than everything.
   UniqueVariant key;
-  HRESULT hr = VariantCopyInd(key.get(), Key);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(VariantCopyInd(key.get(), Key));
   if (V_VT(key.get()) != VT_NULL) {
     VARIANT probe = zan::VariantRefBstr(nullptr);
     HRESULT order = VarCmp(key.get(), &probe, LOCALE_USER_DEFAULT, 0);
@@ -223,15 +222,15 @@ HRESULT STDMETHODCALLTYPE CZanDictionaryImpl::Clone(IUnknown** ppunk) noexcept {
   if (!ppunk) return E_POINTER;
   try {
     zan::ComPtr<Scripting::IDictionary> clone;
-    HRESULT hr = CreateLineDictionary(clone.put());
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(CreateLineDictionary(clone.put()));
     // Entries go in key order: each lands after the last, at one comparison.
     CZanDictionaryImpl* into = OwnDictionary(clone.get());
+    HRESULT hr = S_OK;
     entries_.ForEach([&](const VARIANT* key, const VARIANT* value) {
       hr = into->Store(key, const_cast<VARIANT*>(value), true, false);
       return SUCCEEDED(hr);
     });
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
     *ppunk = clone.Detach();
     return S_OK;
   }
@@ -253,7 +252,7 @@ HRESULT CZanDictionaryImpl::MakeLine(const LineTextEntry* entries, UINT count, S
     for (UINT i = 0; i < count; ++i) bytes += ImageBytes(entries[i].valueLength);
     if (bytes > UINT32_MAX) return E_OUTOFMEMORY;
     auto* object = new (Room{static_cast<size_t>(bytes)}, std::nothrow) LineObject();
-    if (!object) return E_OUTOFMEMORY;
+    ZAN_RETURN_IF_NULL_ALLOC(object);
     zan::ComPtr<Scripting::IDictionary> line(object);
     object->room_ = static_cast<uint32_t>(bytes);
     char* at = reinterpret_cast<char*>(object) + sizeof(LineObject);
@@ -311,12 +310,8 @@ HRESULT CreateLineDictionary(Scripting::IDictionary** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   try {
-    auto* object = new (std::nothrow) LineObject();
-    if (!object) return E_OUTOFMEMORY;
-    object->AddRef();
-    HRESULT hr = object->QueryInterface(Scripting::IID_IDictionary, reinterpret_cast<void**>(out));
-    object->Release();
-    return hr;
+    *out = zan::make<CZanDictionaryImpl>().Detach();
+    return S_OK;
   }
   ZAN_CATCH_RETURN()
 }

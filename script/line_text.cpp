@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/com_ptr.h"
+#include "base/result_macros.h"
 #include "base/unique_variant.h"
 #include "line_view.h"
 #include "script_keys.h"
@@ -34,12 +35,12 @@ HRESULT AppendLine(const CLineView& line, bool withComments, VARIANT* sourceKey,
                    WString* joined) {
   zan::UniqueBstr part;
   HRESULT hr = line.Text(sourceKey, &part);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(hr);
   const bool hasText = hr == S_OK;
   joined->append(part.get() ? part.get() : OLESTR(""), Units(part.get()));
   if (withComments && hasText) {
     hr = line.Text(commentKey, &part);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
     joined->append(part.get() ? part.get() : OLESTR(""), Units(part.get()));
   }
   return S_OK;
@@ -103,8 +104,7 @@ HRESULT ConcatenateLines(const CLineArray& lines, bool withComments, zan::Unique
         joined.append(text ? text : OLESTR(""), Units(text));
         joined.append(comment ? comment : OLESTR(""), Units(comment));
       } else {
-        HRESULT hr = AppendLine(line, withComments, sourceKey.get(), commentKey.get(), &joined);
-        if (FAILED(hr)) return hr;
+        ZAN_RETURN_IF_FAILED(AppendLine(line, withComments, sourceKey.get(), commentKey.get(), &joined));
       }
       joined.push_back(OLESTR('\n'));
     }

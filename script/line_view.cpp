@@ -2,8 +2,10 @@
 
 #include <utility>
 
+#include "base/result_macros.h"
+
 CLineView::CLineView(IDispatch* object) noexcept : own_(OwnDictionary(object)) {
-  if (!own_ && object) object->QueryInterface(Scripting::IID_IDictionary, host_.put_void());
+  if (!own_ && object) object->QueryInterface(IID_PPV_ARGS(host_.put()));
 }
 
 bool CLineView::PeekText(const VARIANT* key, BSTR* text, bool* found) const noexcept {
@@ -22,14 +24,14 @@ HRESULT CLineView::Text(VARIANT* key, zan::UniqueBstr* text) const {
     const VARIANT* found = own_->PeekItem(key);
     if (!found) return S_FALSE;
     HRESULT hr = value.CopyFrom(found);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
   } else if (host_) {
     VARIANT_BOOL exists = VARIANT_FALSE;
     HRESULT hr = host_->Exists(key, &exists);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
     if (!exists) return S_FALSE;
     hr = host_->get_Item(key, value.get());
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
   } else {
     return S_FALSE;
   }
@@ -51,7 +53,7 @@ HRESULT CLineView::Count(LONG* count) const noexcept {
 HRESULT CLineView::HostEntries::Read(Scripting::IDictionary* line) {
   HRESULT hr = line->Keys(keys_.get());
   if (SUCCEEDED(hr)) hr = line->Items(items_.get());
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(hr);
   if (V_VT(keys_.get()) != (VT_ARRAY | VT_VARIANT) || V_VT(items_.get()) != (VT_ARRAY | VT_VARIANT)) return E_FAIL;
   LONG lower = 0, upper = -1;
   SafeArrayGetLBound(V_ARRAY(keys_.get()), 1, &lower);

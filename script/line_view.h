@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/com_ptr.h"
+#include "base/result_macros.h"
 #include "base/unique_bstr.h"
 #include "base/unique_variant.h"
 #include "dictionary/zan_dictionary.h"
@@ -50,11 +51,11 @@ class CLineView {
     if (!host_) return S_OK;
     HostEntries entries;
     HRESULT hr = entries.Read(host_.get());
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
     for (LONG i = 0; i < entries.count(); ++i) {
       zan::UniqueVariant key, value;
       hr = entries.Get(i, &key, &value);
-      if (FAILED(hr)) return hr;
+      ZAN_RETURN_IF_FAILED(hr);
       visit(key.get(), value.get());
     }
     return S_OK;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/result_macros.h"
 #include "base/unique_bstr.h"
 #include "base/unique_variant.h"
 #include "script_keys.h"
@@ -72,7 +73,7 @@ HRESULT RenderSavedLine(const CLineView& line, WString* out) {
   } else {
     zan::UniqueBstr value;
     HRESULT hr = line.Text(sourceKey.get(), &value);
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
     hasText = hr == S_OK;
     if (value.get()) out->append(value.get(), TextLength(value.get()));
   }
@@ -83,7 +84,7 @@ HRESULT RenderSavedLine(const CLineView& line, WString* out) {
     HRESULT hr = line.ForEachEntry([&](const VARIANT* key, const VARIANT* item) {
       AppendPair(key, item, V_BSTR(sourceKey.get()), &marked, out);
     });
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
   }
   KeepTextWhole(marked, out);
   return S_OK;

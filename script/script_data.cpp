@@ -3,6 +3,7 @@
 // _IScriptDataEvents told of updates and of the current line. Only these two
 // operations notify; edits through IScript do not.
 #include "base/com_ptr.h"
+#include "base/result_macros.h"
 #include "script.h"
 
 namespace {
@@ -36,10 +37,9 @@ HRESULT STDMETHODCALLTYPE CScript::CreateCopy(ScriptUpdateInfo* pInfo, IScript**
   }
   // Made through the registry, as any client would make it.
   CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(OLESTR("Korvane.Script"), &clsid);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(CLSIDFromProgID(OLESTR("Korvane.Script"), &clsid));
   zan::ComPtr<IScript> copy;
-  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IidOf<IScript>(), copy.put_void()))) return E_FAIL;
+  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_PPV_ARGS(copy.put())))) return E_FAIL;
   copy->UpdateFromScript(static_cast<IScript*>(this), kReplaceAll, 0, size);
   *ppScript = copy.Detach();
   return S_OK;

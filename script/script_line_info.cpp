@@ -1,6 +1,7 @@
 // Line information: named values in a line's dictionary, written, read as
 // text and deleted by line index and key.
 #include "base/com_ptr.h"
+#include "base/result_macros.h"
 #include "base/unique_bstr.h"
 #include "base/unique_variant.h"
 #include "dictionary/zan_dictionary.h"
@@ -10,7 +11,7 @@ HRESULT CScript::LineDictionary(LONG index, Scripting::IDictionary** out) const 
   *out = nullptr;
   if (!IsValidPosition(index) || index == lines_.size()) return E_FAIL;
   IDispatch* line = lines_.at(index);
-  if (!line || FAILED(line->QueryInterface(Scripting::IID_IDictionary, reinterpret_cast<void**>(out))))
+  if (!line || FAILED(line->QueryInterface(IID_PPV_ARGS(out))))
     return E_FAIL;
   return S_OK;
 }
@@ -38,7 +39,7 @@ HRESULT CScript::StoreLineInfo(LONG index, BSTR name, BSTR text) noexcept {
     // A new line with its one piece of information: one allocation.
     const LineTextEntry entry{name, SysStringLen(name), text, SysStringLen(text)};
     HRESULT hr = CreateLineDictionary(&entry, 1, line.put());
-    if (FAILED(hr)) return hr;
+    ZAN_RETURN_IF_FAILED(hr);
     if (!lines_.Insert(index, line.get())) return E_OUTOFMEMORY;
     dirty_ = true;
     return S_OK;
@@ -52,9 +53,9 @@ HRESULT CScript::StoreLineInfo(LONG index, BSTR name, BSTR text) noexcept {
   VARIANT value = zan::VariantRefBstr(text);
   VARIANT_BOOL exists = VARIANT_FALSE;
   HRESULT hr = line->Exists(&key, &exists);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(hr);
   hr = exists ? line->put_Item(&key, &value) : line->Add(&key, &value);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(hr);
   if (append && !lines_.Insert(index, line.get())) return E_OUTOFMEMORY;
   dirty_ = true;
   return S_OK;
@@ -67,8 +68,7 @@ HRESULT CScript::FindLineInfo(LONG index, BSTR name, Scripting::IDictionary** li
   // to judge.
   if (FAILED(zan::MakeVariantBstr(name, key))) return E_FAIL;
   VARIANT_BOOL exists = VARIANT_FALSE;
-  HRESULT hr = dictionary->Exists(key->get(), &exists);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(dictionary->Exists(key->get(), &exists));
   if (!exists) return E_FAIL;
   *line = dictionary.Detach();
   return S_OK;
@@ -83,10 +83,10 @@ HRESULT CScript::ReadLineInfo(LONG index, BSTR name, BSTR* out) const noexcept {
   zan::ComPtr<Scripting::IDictionary> line;
   zan::UniqueVariant key;
   HRESULT hr = FindLineInfo(index, name, line.put(), &key);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(hr);
   zan::UniqueVariant value;
   hr = line->get_Item(key.get(), value.get());
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(hr);
   if (V_VT(value.get()) != VT_BSTR) VariantChangeType(value.get(), value.get(), 0, VT_BSTR);
   // A value without a text form (a null, an object) has no text to give.
   if (V_VT(value.get()) != VT_BSTR) return E_FAIL;
@@ -102,8 +102,7 @@ HRESULT STDMETHODCALLTYPE CScript::UpdateLineInfo(LONG, BSTR, BSTR) noexcept { r
 HRESULT STDMETHODCALLTYPE CScript::DeleteLineInfo(LONG lIndex, BSTR bstrInfo) noexcept {
   zan::ComPtr<Scripting::IDictionary> line;
   zan::UniqueVariant key;
-  HRESULT hr = FindLineInfo(lIndex, bstrInfo, line.put(), &key);
-  if (FAILED(hr)) return hr;
+  ZAN_RETURN_IF_FAILED(FindLineInfo(lIndex, bstrInfo, line.put(), &key));
   dirty_ = true;
   return line->Remove(key.get());
 }

@@ -1,6 +1,7 @@
 // The line store: positions, insertion, replacement, removal, resizing and
 // appending text as lines.
 #include "base/com_ptr.h"
+#include "base/result_macros.h"
 #include "base/unique_bstr.h"
 #include "base/unique_variant.h"
 #include "dictionary/zan_dictionary.h"
@@ -100,8 +101,7 @@ HRESULT STDMETHODCALLTYPE CScript::InsertScriptLine(LONG lIndex, BSTR bstrScript
     CLineSplitter text(bstrScript);
     if (text.IsEmptyText()) return InsertTextLine(lIndex, OLESTR(""));
     for (const OLECHAR* line : text.Lines()) {
-      HRESULT hr = InsertTextLine(lIndex++, line);
-      if (FAILED(hr)) return hr;
+      ZAN_RETURN_IF_FAILED(InsertTextLine(lIndex++, line));
     }
     return S_OK;
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/com_ptr.h"
+#include "base/result_macros.h"
 #include "base/unique_bstr.h"
 #include "line_text.h"
 #include "script.h"
@@ -40,8 +41,9 @@ HRESULT STDMETHODCALLTYPE CScript::get_ConcatScriptLines(BSTR* pVal) noexcept {
   try {
     return Concatenation(lines_, false, pVal);
   } catch (...) {
-    OutputDebugStringA("Exception in CScript::get_ConcatScriptLines\n");
-    return E_FAIL;
+    // This member has always answered E_FAIL for any failure of the join,
+    // out of memory included (its sibling with comments maps each one).
+    ZAN_RETURN_HR(E_FAIL);
   }
 }
 
@@ -103,7 +105,7 @@ std::vector<zan::ComPtr<Scripting::IDictionary>> SourceLines(IScript* source, LO
     zan::ComPtr<IDispatch> line;
     HRESULT got = source->get_Line(i, line.put());
     zan::ComPtr<Scripting::IDictionary> dictionary;
-    if (line && SUCCEEDED(line.As(Scripting::IID_IDictionary, &dictionary)) && SUCCEEDED(got))
+    if (line && SUCCEEDED(line.As(&dictionary)) && SUCCEEDED(got))
       lines.push_back(std::move(dictionary));
   }
   return lines;
@@ -129,7 +131,7 @@ HRESULT STDMETHODCALLTYPE CScript::UpdateFromScript(IUnknown* pUnk, ULONG dwActi
 HRESULT CScript::UpdateLines(IUnknown* pUnk, ULONG dwAction, LONG lFirstLine, LONG lNumLines) noexcept {
   try {
     zan::ComPtr<IScript> source;
-    if (pUnk) pUnk->QueryInterface(IID_IScript, source.put_void());
+    if (pUnk) pUnk->QueryInterface(IID_PPV_ARGS(source.put()));
     if (dwAction != kRemoveRange && pUnk && !source) return E_FAIL;
     LONG count = 0;
     if (dwAction != kRemoveRange && source) {
@@ -149,6 +151,8 @@ HRESULT CScript::UpdateLines(IUnknown* pUnk, ULONG dwAction, LONG lFirstLine, LO
     for (const auto& line : inserted) InsertLine(lFirstLine++, line.get());
     return S_OK;
   } catch (...) {
-    return E_FAIL;
+    // A refused update is E_FAIL whatever refused it, out of memory
+    // included: the one failure this member has always given.
+    ZAN_RETURN_HR(E_FAIL);
   }
 }

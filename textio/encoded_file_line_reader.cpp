@@ -1,7 +1,6 @@
 #include "encoded_file_line_reader.h"
 
 #include <cerrno>
-#include <utility>
 
 #include "line_reader_ansi.h"
 #include "line_reader_utf16.h"
@@ -33,10 +32,10 @@ bool CEncodedFile_LineReader::Open(const WCHAR* name, int mode, int encoding) {
     return Kept(false);
   }
   Close();
-  if (WFOpen(&file_, name, streamMode) != 0) {
-    file_ = nullptr;
-    return Kept(false);
-  }
+  FILE* stream = nullptr;
+  if (WFOpen(&stream, name, streamMode) != 0) return Kept(false);
+  owned_.reset(stream);
+  file_ = stream;
   if (mode == OM_READ) {
     if (!DetectEncoding()) return Kept(false);
   } else {
@@ -53,7 +52,6 @@ bool CEncodedFile_LineReader::Attach(FILE* stream, int encoding) {
     return Kept(false);
   }
   file_ = stream;
-  owned_ = false;
   encoding_ = encoding;
   reader_ = MakeReader(encoding_, file_);
   return Kept(reader_->WriteBOM());
@@ -105,14 +103,11 @@ bool CEncodedFile_LineReader::Flush() {
 
 bool CEncodedFile_LineReader::Close() {
   reader_.reset();
-  if (!file_) return true;
-  if (!std::exchange(owned_, true)) {
-    file_ = nullptr;
-    return true;
-  }
-  bool ok = std::fclose(file_) == 0 || FailWithErrno(errno);
   file_ = nullptr;
-  return Kept(ok);
+  // Closed by hand: the close is a written stream's last write, and can fail.
+  FILE* owned = owned_.release();
+  if (!owned) return true;
+  return Kept(std::fclose(owned) == 0 || FailWithErrno(errno));
 }
 
 int64_t CEncodedFile_LineReader::RemainingBytes() const {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/unique_any.h"
 #include "file_encoding.h"
 #include "line_reader_base.h"
 
@@ -58,8 +59,9 @@ class CEncodedFile_LineReader {
   // set) and returns ok.
   bool Kept(bool ok);
 
+  // The stream in use: owned_'s, or an attached one that stays its owner's.
   FILE* file_ = nullptr;
-  bool owned_ = true;  // false for an attached stream
+  zan::UniqueFile owned_;
   DWORD lastError_ = ERROR_SUCCESS;
   int encoding_ = FE_UTF8;
   std::unique_ptr<CEncodedFile_LineReaderBase> reader_;
