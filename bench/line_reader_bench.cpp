@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "textio/encoded_file_line_reader.h"
+#include "textio/encoded_text_file.h"
 #include "textio/utf8.h"
 
 namespace {
@@ -15,7 +15,7 @@ constexpr int kLines = 100000;
 
 std::string SampleFile(int encoding) {
   std::string path = (std::filesystem::temp_directory_path() / ("zan_bench_" + std::to_string(encoding) + ".txt")).string();
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   WString wide(path.begin(), path.end());
   file.Open(wide.c_str(), OM_WRITE, encoding);
   for (int i = 0; i < kLines; ++i) {
@@ -34,7 +34,7 @@ void BM_ReadLines(benchmark::State& state) {
   std::string path = SampleFile(encoding);
   WString wide(path.begin(), path.end());
   for (auto _ : state) {
-    CEncodedFile_LineReader file;
+    CEncodedTextFile file;
     file.Open(wide.c_str(), OM_READ, FE_UTF8);
     int lines = 0;
     WString line;  // one string for every line, as the loaders read

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "textio/encoded_file_line_reader.h"
+#include "textio/encoded_text_file.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(data, 1, size, f);
   std::fclose(f);
   WString name(path.begin(), path.end());
-  CEncodedFile_LineReader reader;
+  CEncodedTextFile reader;
   if (!reader.Open(name.c_str(), OM_READ, FE_UTF8)) return 0;
   // Each line is appended after what the string held: a refused line adds
   // nothing, a read one adds its text up to the first NUL, no longer than
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Stripping changes what a line holds, never where it ends: both readings
   // reach the end together, and lines read both ways differ only in CR and
   // LF (a UTF-8 CR may be written in a longer form, so all are set aside).
-  CEncodedFile_LineReader stripped, kept;
+  CEncodedTextFile stripped, kept;
   if (!stripped.Open(name.c_str(), OM_READ, FE_UTF8) || !kept.Open(name.c_str(), OM_READ, FE_UTF8)) return 0;
   WString strippedText, keptText;
   for (size_t read = 0; read < lines; ++read) {

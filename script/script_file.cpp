@@ -7,7 +7,7 @@
 #include "base/unique_bstr.h"
 #include "dictionary/zan_dictionary.h"
 #include "saved_line.h"
-#include "textio/encoded_file_line_reader.h"
+#include "textio/encoded_text_file.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ HRESULT SaveScriptFile(const CLineArray& lines, const OLECHAR* name, LONG encodi
   }
   UniqueSave save(WBeginSave(name));
   if (!save) return E_FAIL;
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   if (!file.Attach(WSaveStream(save.get()), encoding)) return E_FAIL;
 
   // Lines are separated as they always were: a line that is not a
@@ -52,7 +52,7 @@ HRESULT SaveScriptFile(const CLineArray& lines, const OLECHAR* name, LONG encodi
 }
 
 HRESULT LoadScriptFile(const OLECHAR* name, CLineArray* lines) {
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   if (!name || !file.Open(name, OM_READ, FE_UTF8)) return E_FAIL;
   // One buffer for every line's text, one for its entries.
   WString read;

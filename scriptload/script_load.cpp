@@ -5,7 +5,7 @@
 
 #include "base/unique_bstr.h"
 #include "script/saved_line.h"
-#include "textio/encoded_file_line_reader.h"
+#include "textio/encoded_text_file.h"
 
 HRESULT STDMETHODCALLTYPE CScriptLoad::get_ConcatScriptLines(BSTR* pVal) noexcept {
   if (!pVal) return E_POINTER;
@@ -38,7 +38,7 @@ void CScriptLoad::KeepLine(size_t start) {
 
 HRESULT STDMETHODCALLTYPE CScriptLoad::Load(LPCOLESTR pszFileName, DWORD) noexcept {
   try {
-    CEncodedFile_LineReader file;
+    CEncodedTextFile file;
     if (!pszFileName || !file.Open(pszFileName, OM_READ, FE_UTF8)) return E_FAIL;
     // A file never holds more characters than bytes: with room for them the
     // text is never copied while it grows. Only a hint; without it the text

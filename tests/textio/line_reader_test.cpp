@@ -4,7 +4,7 @@
 #include "base/unique_bstr.h"
 #include "support/hresult.h"
 #include "support/temp_folder.h"
-#include "textio/encoded_file_line_reader.h"
+#include "textio/encoded_text_file.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ class LineReaderTest : public testing::Test {
   // end of the file, not a line.
   std::vector<Line> ReadAll(const std::string& bytes, int* encoding = nullptr) {
     folder_.Write("in.txt", bytes);
-    CEncodedFile_LineReader file;
+    CEncodedTextFile file;
     EXPECT_TRUE(file.Open(folder_.WidePath("in.txt").c_str(), OM_READ, FE_UTF8));
     if (encoding) *encoding = file.encoding();
     std::vector<Line> lines;
@@ -37,7 +37,7 @@ class LineReaderTest : public testing::Test {
   }
 
   std::string WriteAll(int encoding, const std::vector<WString>& lines, bool newlineOnLast = false) {
-    CEncodedFile_LineReader file;
+    CEncodedTextFile file;
     EXPECT_TRUE(file.Open(folder_.WidePath("out.txt").c_str(), OM_WRITE, encoding));
     for (size_t i = 0; i < lines.size(); ++i) {
       zan::UniqueBstr text = zan::UniqueBstr::FromUnits(lines[i].data(), static_cast<UINT>(lines[i].size()));
@@ -71,7 +71,7 @@ TEST_F(LineReaderTest, Utf8RecordedLengthCountsBytesTextHoldsTheCharacters) {
   EXPECT_EQ(WString(OLESTR("\u20AC")), lines[0].text);
   EXPECT_EQ(4u, lines[0].recorded);
   folder_.Write("tail.txt", "\xEF\xBB\xBF\xE2\x82\xAC\n");
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   ASSERT_TRUE(file.Open(folder_.WidePath("tail.txt").c_str(), OM_READ, FE_UTF8));
   WString text = OLESTR(">");
   UINT recorded = 0xdeadbeef;
@@ -135,7 +135,7 @@ TEST_F(LineReaderTest, PartialMarksAndOtherMarksReadAsAnsi) {
 TEST_F(LineReaderTest, EmptyFileAndLoneLf) {
   EXPECT_TRUE(ReadAll("").empty());
   folder_.Write("lf.txt", "\n");
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   ASSERT_TRUE(file.Open(folder_.WidePath("lf.txt").c_str(), OM_READ, FE_UTF8));
   WString text = OLESTR(">");
   UINT recorded = 0xdeadbeef;
@@ -185,7 +185,7 @@ TEST_F(LineReaderTest, WrittenFilesReadBack) {
 
 TEST_F(LineReaderTest, RefusalsTouchNoFile) {
   folder_.Write("keep.txt", "precious");
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   EXPECT_FALSE(file.Open(folder_.WidePath("keep.txt").c_str(), OM_WRITE, 3));
   EXPECT_FALSE(file.Open(folder_.WidePath("keep.txt").c_str(), 7, FE_UTF8));
   EXPECT_EQ("precious", folder_.Read("keep.txt"));
@@ -198,9 +198,39 @@ TEST_F(LineReaderTest, RefusalsTouchNoFile) {
   EXPECT_TRUE(file.AtEnd());  // a reading loop on a closed file ends
 }
 
+// A stream handed in stays its owner's: the facade writes through it and lets
+// it go unclosed, on Close and when it opens another file; a file it opened
+// itself it closes.
+TEST_F(LineReaderTest, AttachedStreamIsLetGoAndAnOpenedOneClosed) {
+  FILE* stream = nullptr;
+  ASSERT_EQ(0, WFOpen(&stream, folder_.WidePath("attached.txt").c_str(), OLESTR("w+b")));
+  folder_.Write("other.txt", "x");
+  {
+    CEncodedTextFile file;
+    ASSERT_TRUE(file.Attach(stream, FE_UTF8));
+    EXPECT_TRUE(file.WriteLine(OLESTR("a"), true));
+    ASSERT_TRUE(file.Open(folder_.WidePath("other.txt").c_str(), OM_READ, FE_UTF8));
+    EXPECT_TRUE(file.IsOpen());
+  }
+  // Windows refuses to delete a file still open; the facade closed it.
+  std::error_code error;
+  EXPECT_TRUE(std::filesystem::remove(folder_.Path("other.txt"), error)) << error.message();
+  {
+    CEncodedTextFile file;
+    ASSERT_TRUE(file.Attach(stream, FE_UTF8));
+    EXPECT_TRUE(file.WriteLine(OLESTR("b"), true));
+    EXPECT_TRUE(file.Close());
+    EXPECT_FALSE(file.IsOpen());
+  }
+  EXPECT_EQ(1u, std::fwrite("c", 1, 1, stream));
+  EXPECT_EQ(0, std::fclose(stream));
+  // Each attach writes the mark at the start, over the one before.
+  EXPECT_EQ("\xEF\xBB\xBF" "b\r\nc", folder_.Read("attached.txt"));
+}
+
 TEST_F(LineReaderTest, AppendAddsInBinaryMode) {
   WriteAll(FE_ANSI, {OLESTR("a")});
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   ASSERT_TRUE(file.Open(folder_.WidePath("out.txt").c_str(), OM_APPEND, FE_ANSI));
   zan::UniqueBstr text = zan::UniqueBstr::FromText(OLESTR("b"));
   EXPECT_TRUE(file.WriteLine(text.get(), true));
@@ -228,7 +258,7 @@ TEST_F(LineReaderTest, FailuresKeepTheirReason) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    CEncodedFile_LineReader file;
+    CEncodedTextFile file;
     SetLastError(ERROR_SUCCESS);
     EXPECT_FALSE(file.Open(c.path.c_str(), c.mode, FE_UTF8));
     EXPECT_EQ(c.error, GetLastError());
@@ -237,7 +267,7 @@ TEST_F(LineReaderTest, FailuresKeepTheirReason) {
   }
   SetLastError(ERROR_SUCCESS);
   EXPECT_HR(E_FAIL, zan::HResultFromLastError());  // a failure that recorded no reason
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), file.LastError());
   ASSERT_TRUE(file.Open(folder_.WidePath("present.txt").c_str(), OM_READ, FE_UTF8));
   WString text;
@@ -248,7 +278,7 @@ TEST_F(LineReaderTest, FailuresKeepTheirReason) {
 }
 
 TEST_F(LineReaderTest, UndecodableLineKeepsItsReason) {
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   folder_.Write("bad.txt", "\xEF\xBB\xBF" "\xC3\n");
   ASSERT_TRUE(file.Open(folder_.WidePath("bad.txt").c_str(), OM_READ, FE_UTF8));
   WString text = OLESTR(">");
@@ -263,7 +293,7 @@ TEST_F(LineReaderTest, UndecodableLineKeepsItsReason) {
 // A full disk shows when the stream's buffer reaches the file: at the
 // latest when it closes. /dev/full is a host facility of Linux.
 TEST_F(LineReaderTest, FullDiskFailsTheCloseWithItsReason) {
-  CEncodedFile_LineReader file;
+  CEncodedTextFile file;
   ASSERT_TRUE(file.Open(OLESTR("/dev/full"), OM_WRITE, FE_UTF8));
   zan::UniqueBstr text = zan::UniqueBstr::FromText(OLESTR("line"));
   bool written = file.WriteLine(text.get(), true);
@@ -321,7 +351,7 @@ TEST_F(LineReaderTest, LinesAcrossReadBlocksReadWhole) {
   for (int encoding : {FE_UTF8, FE_UTF16LE}) {
     SCOPED_TRACE(encoding);
     folder_.Write("in.txt", WriteAll(encoding, texts, true));
-    CEncodedFile_LineReader file;
+    CEncodedTextFile file;
     ASSERT_TRUE(file.Open(folder_.WidePath("in.txt").c_str(), OM_READ, FE_UTF8));
     const int64_t size = file.RemainingBytes();
     WString text;
@@ -349,7 +379,7 @@ TEST_F(LineReaderTest, TextIsAppendedAndAFailedLineAddsNothing) {
   for (const std::string& bytes : cases) {
     SCOPED_TRACE(bytes.size());
     folder_.Write("in.txt", bytes);
-    CEncodedFile_LineReader file;
+    CEncodedTextFile file;
     ASSERT_TRUE(file.Open(folder_.WidePath("in.txt").c_str(), OM_READ, FE_UTF8));
     WString text = OLESTR(">");
     while (!file.AtEnd()) {

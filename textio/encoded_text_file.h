@@ -13,12 +13,12 @@
 #include "file_encoding.h"
 #include "line_reader_base.h"
 
-class CEncodedFile_LineReader {
+class CEncodedTextFile {
  public:
-  CEncodedFile_LineReader() = default;
-  ~CEncodedFile_LineReader() { Close(); }
-  CEncodedFile_LineReader(const CEncodedFile_LineReader&) = delete;
-  CEncodedFile_LineReader& operator=(const CEncodedFile_LineReader&) = delete;
+  CEncodedTextFile() = default;
+  ~CEncodedTextFile() { Close(); }
+  CEncodedTextFile(const CEncodedTextFile&) = delete;
+  CEncodedTextFile& operator=(const CEncodedTextFile&) = delete;
 
   // OM_READ detects the encoding from the mark; OM_WRITE creates or
   // truncates the file and writes the mark of the given encoding; OM_APPEND

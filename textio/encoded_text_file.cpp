@@ -1,4 +1,4 @@
-#include "encoded_file_line_reader.h"
+#include "encoded_text_file.h"
 
 #include <cerrno>
 
@@ -18,7 +18,7 @@ std::unique_ptr<CEncodedFile_LineReaderBase> MakeReader(int encoding, FILE* file
 
 }  // namespace
 
-bool CEncodedFile_LineReader::Open(const WCHAR* name, int mode, int encoding) {
+bool CEncodedTextFile::Open(const WCHAR* name, int mode, int encoding) {
   // Text-mode append would turn each CR LF into CR CR LF on Windows, so all
   // modes are binary.
   const WCHAR* streamMode = nullptr;
@@ -45,7 +45,7 @@ bool CEncodedFile_LineReader::Open(const WCHAR* name, int mode, int encoding) {
   return mode == OM_WRITE ? Kept(reader_->WriteBOM()) : true;
 }
 
-bool CEncodedFile_LineReader::Attach(FILE* stream, int encoding) {
+bool CEncodedTextFile::Attach(FILE* stream, int encoding) {
   Close();
   if (!stream || !IsFileEncoding(encoding)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -57,12 +57,12 @@ bool CEncodedFile_LineReader::Attach(FILE* stream, int encoding) {
   return Kept(reader_->WriteBOM());
 }
 
-bool CEncodedFile_LineReader::Kept(bool ok) {
+bool CEncodedTextFile::Kept(bool ok) {
   if (!ok) lastError_ = GetLastError();
   return ok;
 }
 
-bool CEncodedFile_LineReader::DetectEncoding() {
+bool CEncodedTextFile::DetectEncoding() {
   unsigned char mark[3] = {};
   size_t n = std::fread(mark, 1, 3, file_);
   if (std::ferror(file_)) return FailWithErrno(errno);
@@ -79,7 +79,7 @@ bool CEncodedFile_LineReader::DetectEncoding() {
   return std::fseek(file_, skip, SEEK_SET) == 0 || FailWithErrno(errno);
 }
 
-bool CEncodedFile_LineReader::ReadLineText(WString* out, bool strip, UINT* recorded) {
+bool CEncodedTextFile::ReadLineText(WString* out, bool strip, UINT* recorded) {
   if (!file_ || !reader_) return false;
   // The end of the file is no failure and leaves no reason; a read error,
   // a line that cannot be held or decoded does.
@@ -91,17 +91,17 @@ bool CEncodedFile_LineReader::ReadLineText(WString* out, bool strip, UINT* recor
   return ok;
 }
 
-bool CEncodedFile_LineReader::WriteLine(const WCHAR* text, bool newline) {
+bool CEncodedTextFile::WriteLine(const WCHAR* text, bool newline) {
   if (!file_ || !reader_) return false;
   return Kept(reader_->WriteLine(text, newline));
 }
 
-bool CEncodedFile_LineReader::Flush() {
+bool CEncodedTextFile::Flush() {
   if (!file_) return false;
   return Kept(FFlushToDisk(file_));
 }
 
-bool CEncodedFile_LineReader::Close() {
+bool CEncodedTextFile::Close() {
   reader_.reset();
   file_ = nullptr;
   // Closed by hand: the close is a written stream's last write, and can fail.
@@ -110,7 +110,7 @@ bool CEncodedFile_LineReader::Close() {
   return Kept(std::fclose(owned) == 0 || FailWithErrno(errno));
 }
 
-int64_t CEncodedFile_LineReader::RemainingBytes() const {
+int64_t CEncodedTextFile::RemainingBytes() const {
   if (!file_) return -1;
   long at = std::ftell(file_);
   if (at < 0 || std::fseek(file_, 0, SEEK_END) != 0) return -1;
