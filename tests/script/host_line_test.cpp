@@ -81,6 +81,29 @@ TEST_F(HostLineTest, ConcatenationsReadAHostLineOnce) {
   EXPECT_REFS(&second, 1);
 }
 
+// A host's failure reaches the host's debug output from where the script
+// met it and from each step it passed on its way out.
+TEST_F(HostLineTest, AHostLinesFailureIsReportedWhereTheScriptMetIt) {
+  HostLine line(Store({kSource, OLESTR("h")}));
+  Append(OLESTR("a"));
+  ASSERT_HR(S_OK, script_->put_Line(1, &line));
+  line.failing = "get_Item script source";
+#if defined(ZAN_PLATFORM_POSIX)
+  std::string seen;
+  ZanSetDebugSink([](const char* text, void* ctx) { *static_cast<std::string*>(ctx) += text; }, &seen);
+#endif
+  EXPECT_EQ("<0x8000FFFF>", Concat(false));
+#if defined(ZAN_PLATFORM_POSIX)
+  ZanSetDebugSink(nullptr, nullptr);
+  const size_t met = seen.find("script/line_view.cpp(");
+  EXPECT_NE(std::string::npos, met) << seen;
+  EXPECT_NE(std::string::npos, seen.find("script/line_text.cpp(", met)) << seen;
+  EXPECT_NE(std::string::npos, seen.find("): failed 0x8000FFFF\n")) << seen;
+#endif
+  ASSERT_HR(S_OK, script_->Empty());
+  EXPECT_REFS(&line, 1);
+}
+
 // A host that implements IDictionary itself and passes every other id to a
 // ZanDictionary inside it (blind aggregation) is read through its own
 // IDictionary by every operation, never through the object inside.
