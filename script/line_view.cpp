@@ -17,10 +17,13 @@ bool CLineView::PeekText(const VARIANT* key, BSTR* text, bool* found) const noex
   return true;
 }
 
-HRESULT CLineView::Text(VARIANT* key, zan::UniqueBstr* text) const {
+HRESULT CLineView::Text(VARIANT* key, zan::UniqueBstr* text, bool* textual) const {
   text->reset();
+  if (textual) *textual = false;
   zan::UniqueVariant value;
   if (own_) {
+    // What the dictionary's own Exists answers for a key it cannot hold.
+    if (V_VT(key) != VT_BSTR || !V_BSTR(key)) return E_INVALIDARG;
     const VARIANT* found = own_->PeekItem(key);
     if (!found) return S_FALSE;
     HRESULT hr = value.CopyFrom(found);
@@ -37,7 +40,9 @@ HRESULT CLineView::Text(VARIANT* key, zan::UniqueBstr* text) const {
   }
   // A value without a text form contributes nothing.
   if (V_VT(value.get()) != VT_BSTR) VariantChangeType(value.get(), value.get(), 0, VT_BSTR);
-  if (V_VT(value.get()) == VT_BSTR) text->reset(std::exchange(V_BSTR(value.get()), nullptr));
+  if (V_VT(value.get()) != VT_BSTR) return S_OK;
+  if (textual) *textual = true;
+  text->reset(std::exchange(V_BSTR(value.get()), nullptr));
   return S_OK;
 }
 

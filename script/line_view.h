@@ -27,9 +27,10 @@ class CLineView {
   bool PeekText(const VARIANT* key, BSTR* text, bool* found) const noexcept;
 
   // The value under key as text: S_OK with *text set (null for a value that
-  // has no text form), S_FALSE when the line lacks key, or the failure of a
-  // host's dictionary. A host's line is asked Exists, then get_Item.
-  HRESULT Text(VARIANT* key, zan::UniqueBstr* text) const;
+  // has no text form; *textual, when asked, tells a null string from no
+  // text form), S_FALSE when the line lacks key, or the line's failure. A
+  // host's line is asked Exists, then get_Item.
+  HRESULT Text(VARIANT* key, zan::UniqueBstr* text, bool* textual = nullptr) const;
 
   // The number of entries.
   HRESULT Count(LONG* count) const noexcept;

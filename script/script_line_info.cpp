@@ -5,6 +5,7 @@
 #include "base/unique_bstr.h"
 #include "base/unique_variant.h"
 #include "dictionary/zan_dictionary.h"
+#include "line_view.h"
 #include "script.h"
 
 HRESULT CScript::LineDictionary(LONG index, Scripting::IDictionary** out) const {
@@ -80,21 +81,36 @@ HRESULT STDMETHODCALLTYPE CScript::GetLineInfo(LONG lIndex, BSTR bstrInfo, BSTR*
 
 HRESULT CScript::ReadLineInfo(LONG index, BSTR name, BSTR* out) const noexcept {
   if (!out) return E_FAIL;
-  zan::ComPtr<Scripting::IDictionary> line;
-  zan::UniqueVariant key;
-  HRESULT hr = FindLineInfo(index, name, line.put(), &key);
-  ZAN_RETURN_IF_FAILED(hr);
-  zan::UniqueVariant value;
-  hr = line->get_Item(key.get(), value.get());
-  ZAN_RETURN_IF_FAILED(hr);
-  if (V_VT(value.get()) != VT_BSTR) VariantChangeType(value.get(), value.get(), 0, VT_BSTR);
-  // A value without a text form (a null, an object) has no text to give.
-  if (V_VT(value.get()) != VT_BSTR) return E_FAIL;
-  BSTR text = V_BSTR(value.get());
-  BSTR copy = SysAllocString(text);
-  if (text && !copy) return E_FAIL;
-  *out = copy;
-  return S_OK;
+  if (!IsValidPosition(index) || index == lines_.size()) return E_FAIL;
+  try {
+    // Held: converting an object value to text calls out, and the call may
+    // take the line out of the script.
+    zan::ComPtr<IDispatch> object(lines_.at(index));
+    CLineView line(object.get());
+    if (!line.IsLine()) return E_FAIL;
+    // A copy up to the first NUL; a null key stays null, for the line to
+    // judge.
+    zan::UniqueVariant key;
+    if (FAILED(zan::MakeVariantBstr(name, &key))) return E_FAIL;
+    BSTR text = nullptr;
+    bool found = false;
+    zan::UniqueBstr converted;
+    if (!V_BSTR(key.get()) || !line.PeekText(key.get(), &text, &found)) {
+      bool textual = false;
+      HRESULT hr = line.Text(key.get(), &converted, &textual);
+      ZAN_RETURN_IF_FAILED(hr);
+      found = hr == S_OK;
+      // A value without a text form (a null, an object) has no text to give.
+      if (found && !textual) return E_FAIL;
+      text = converted.get();
+    }
+    if (!found) return E_FAIL;
+    BSTR copy = SysAllocString(text);
+    if (text && !copy) return E_FAIL;
+    *out = copy;
+    return S_OK;
+  }
+  ZAN_CATCH_RETURN()
 }
 
 HRESULT STDMETHODCALLTYPE CScript::UpdateLineInfo(LONG, BSTR, BSTR) noexcept { return E_FAIL; }
