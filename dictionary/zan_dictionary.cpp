@@ -16,6 +16,9 @@ using LineObject = CComObject<CZanDictionaryImpl>;
 // units and a NUL, at a 4-byte boundary, so that every reader (the
 // runtime's own copies included) takes it for one.
 constexpr size_t kLengthPrefix = sizeof(DWORD);
+// The most units a string holds: its byte length must fit the prefix's
+// signed range, as the runtime's allocator requires.
+constexpr UINT kMaxTextUnits = 0x7FFFFFF0u / sizeof(OLECHAR);
 
 size_t ImageBytes(UINT units) {
   return (kLengthPrefix + (size_t{units} + 1) * sizeof(OLECHAR) + 3) & ~size_t{3};
@@ -249,8 +252,12 @@ HRESULT CZanDictionaryImpl::MakeLine(const LineTextEntry* entries, UINT count, S
   *out = nullptr;
   try {
     uint64_t bytes = 0;
-    for (UINT i = 0; i < count; ++i) bytes += ImageBytes(entries[i].valueLength);
-    if (bytes > UINT32_MAX) return E_OUTOFMEMORY;
+    for (UINT i = 0; i < count; ++i) {
+      // A text no string could hold would be stored and never read back.
+      if (entries[i].valueLength > kMaxTextUnits) return E_OUTOFMEMORY;
+      bytes += ImageBytes(entries[i].valueLength);
+    }
+    if (bytes > UINT32_MAX || bytes > SIZE_MAX - sizeof(LineObject)) return E_OUTOFMEMORY;
     auto* object = new (Room{static_cast<size_t>(bytes)}, std::nothrow) LineObject();
     ZAN_RETURN_IF_NULL_ALLOC(object);
     zan::ComPtr<Scripting::IDictionary> line(object);

@@ -80,7 +80,8 @@ HRESULT ConcatenateLines(const CLineArray& lines, bool withComments, zan::Unique
     if (!object) {
       pieces.push_back({nullptr, 0});
       if (withComments) pieces.push_back({nullptr, 0});
-    } else if (PeekLine(CLineView(object), withComments, sourceKey.get(), commentKey.get(), &text, &comment)) {
+    } else if (OwnDictionary(object) &&  // a host's line is not even asked for an interface here
+               PeekLine(CLineView(object), withComments, sourceKey.get(), commentKey.get(), &text, &comment)) {
       pieces.push_back({text, TextUnits(text)});
       total += pieces.back().length;
       if (withComments) {

@@ -26,13 +26,12 @@ void TrimBlanks(const OLECHAR** begin, const OLECHAR** end);
 void TrimTrailingBlanks(const OLECHAR* begin, const OLECHAR** end);
 
 
-// A read file line, up to its first NUL, cut into its script text and the
-// information after the last marker. The marker belongs to the text when
+// A read file line (length units, then a NUL) cut into its script text and
+// the information after the last marker. The marker belongs to the text when
 // what follows it holds no pair separator and is not blank; otherwise the
 // text is what precedes it, without trailing blanks, unless nothing at all
 // follows the marker: a save puts such a marker behind a text that would
 // otherwise read back cut, and what precedes it is that text as it was.
-// line holds length units and a NUL after them.
 struct SavedLineParts {
   const OLECHAR* text = nullptr;  // the text: [text, textEnd) of the parsed line
   const OLECHAR* textEnd = nullptr;

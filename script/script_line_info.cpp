@@ -36,8 +36,9 @@ HRESULT CScript::StoreLineInfo(LONG index, BSTR name, BSTR text) noexcept {
   if (!IsValidPosition(index)) return E_FAIL;
   const bool append = index == lines_.size();
   zan::ComPtr<Scripting::IDictionary> line;
-  if (append && name && text) {
-    // A new line with its one piece of information: one allocation.
+  // A new line with its one piece of information: one allocation. A value
+  // of an odd byte length keeps its last byte only through VariantCopy.
+  if (append && name && text && SysStringByteLen(text) == SysStringLen(text) * sizeof(OLECHAR)) {
     const LineTextEntry entry{name, SysStringLen(name), text, SysStringLen(text)};
     HRESULT hr = CreateLineDictionary(&entry, 1, line.put());
     ZAN_RETURN_IF_FAILED(hr);

@@ -18,6 +18,7 @@ class HostLine : public Scripting::IDictionary {
       : store_(std::move(store)), forwardTo_(forwardTo) {}
 
   ULONG refs = 1;
+  int queries = 0;
   // "get_Item script source", "Keys", ... in the order they came.
   std::vector<std::string> calls;
   // The call that fails, and how.
@@ -25,6 +26,7 @@ class HostLine : public Scripting::IDictionary {
   HRESULT failure = E_UNEXPECTED;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) noexcept override {
+    ++queries;
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) ||
         IsEqualGUID(iid, Scripting::IID_IDictionary)) {
       *ppv = static_cast<Scripting::IDictionary*>(this);

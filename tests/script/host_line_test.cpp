@@ -52,7 +52,9 @@ TEST_F(HostLineTest, ConcatenationsReadAHostLineOnce) {
   Append(OLESTR("b"));
   ASSERT_HR(S_OK, script_->put_Line(3, &second));
 
+  first.queries = 0;
   EXPECT_EQ("a\nh\nb\ng\n", Concat(false));
+  EXPECT_EQ(1, first.queries);  // opened once, by the pass that reads it
   EXPECT_EQ((Calls{"Exists script source", "get_Item script source"}), first.calls);
   EXPECT_EQ((Calls{"Exists script source", "get_Item script source"}), second.calls);
   first.calls.clear();

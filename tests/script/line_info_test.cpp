@@ -51,6 +51,22 @@ TEST_F(LineInfoTest, EmbeddedNulsSurviveOnlyTheBstrForm) {
   EXPECT_EQ("ab", Info(0, OLESTR("full")));  // read back up to the first NUL
 }
 
+// A line made at the end position holds its value in its own block: every
+// unit, NULs included, and the odd last byte of a byte-length string.
+TEST_F(LineInfoTest, ANewLineKeepsEveryByteOfItsValue) {
+  zan::UniqueBstr odd(SysAllocStringByteLen("abc", 3));
+  ASSERT_HR(S_OK, script_->SetLineInfoBSTR(0, Text(OLESTR("full")), Text(OLESTR("ab\0cd"), 5)));
+  ASSERT_HR(S_OK, script_->SetLineInfoBSTR(1, Text(OLESTR("odd")), odd.get()));
+  UniqueVariant key, stored;
+  key = String(OLESTR("full"));
+  ASSERT_HR(S_OK, LineAt(0)->get_Item(key.get(), stored.get()));
+  EXPECT_EQ(5u, SysStringLen(V_BSTR(stored.get())));
+  stored.Clear();
+  key = String(OLESTR("odd"));
+  ASSERT_HR(S_OK, LineAt(1)->get_Item(key.get(), stored.get()));
+  EXPECT_EQ(3u, SysStringByteLen(V_BSTR(stored.get())));
+}
+
 TEST_F(LineInfoTest, NonStringValuesReadAsText) {
   Append(OLESTR("a"));
   ComPtr<Scripting::IDictionary> dict = LineAt(0);
