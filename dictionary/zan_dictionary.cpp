@@ -274,7 +274,7 @@ HRESULT CZanDictionaryImpl::MakeLine(const LineTextEntry* entries, UINT count, S
       EntryList::Place place = object->entries_.PlaceFor(entry.key.get(), &found);
       if (found) {
         // Both texts are in the room: the earlier is simply forgotten.
-        V_VT(object->entries_.ValueAt(place).get()) = VT_EMPTY;
+        object->ForgetRoom(&object->entries_.ValueAt(place));
         object->entries_.ValueAt(place) = std::move(entry.value);
         continue;
       }

@@ -40,24 +40,21 @@ HRESULT CScript::StoreLineInfo(LONG index, BSTR name, BSTR text) noexcept {
   // of an odd byte length keeps its last byte only through VariantCopy.
   if (append && name && text && SysStringByteLen(text) == SysStringLen(text) * sizeof(OLECHAR)) {
     const LineTextEntry entry{name, SysStringLen(name), text, SysStringLen(text)};
-    HRESULT hr = CreateLineDictionary(&entry, 1, line.put());
+    ZAN_RETURN_IF_FAILED(CreateLineDictionary(&entry, 1, line.put()));
+  } else {
+    if (append) {
+      if (FAILED(CreateLineDictionary(line.put()))) return E_FAIL;
+    } else if (FAILED(LineDictionary(index, line.put()))) {
+      return E_FAIL;
+    }
+    VARIANT key = zan::VariantRefBstr(name);
+    VARIANT value = zan::VariantRefBstr(text);
+    VARIANT_BOOL exists = VARIANT_FALSE;
+    HRESULT hr = line->Exists(&key, &exists);
     ZAN_RETURN_IF_FAILED(hr);
-    if (!lines_.Insert(index, line.get())) return E_OUTOFMEMORY;
-    dirty_ = true;
-    return S_OK;
+    hr = exists ? line->put_Item(&key, &value) : line->Add(&key, &value);
+    ZAN_RETURN_IF_FAILED(hr);
   }
-  if (append) {
-    if (FAILED(CreateLineDictionary(line.put()))) return E_FAIL;
-  } else if (FAILED(LineDictionary(index, line.put()))) {
-    return E_FAIL;
-  }
-  VARIANT key = zan::VariantRefBstr(name);
-  VARIANT value = zan::VariantRefBstr(text);
-  VARIANT_BOOL exists = VARIANT_FALSE;
-  HRESULT hr = line->Exists(&key, &exists);
-  ZAN_RETURN_IF_FAILED(hr);
-  hr = exists ? line->put_Item(&key, &value) : line->Add(&key, &value);
-  ZAN_RETURN_IF_FAILED(hr);
   if (append && !lines_.Insert(index, line.get())) return E_OUTOFMEMORY;
   dirty_ = true;
   return S_OK;
