@@ -99,9 +99,16 @@ status 1 "value an ANSI file cannot hold" -- info set ansi.script 0 k "こんに
 # Failures name the reason the system gave.
 mkdir -p folder
 status 1 "save into a missing folder" -- convert --to utf8 utf8.script nofolder/out.script
-grep -q "no such folder" err.txt || fail "missing folder not named: $(cat err.txt)"
+grep -q "(no such folder); nothing was written" err.txt || fail "missing folder not named: $(cat err.txt)"
 status 1 "save over a folder" -- convert --to utf8 utf8.script folder
 grep -Eq "is a folder|permission denied" err.txt || fail "folder not named: $(cat err.txt)"
+# A pipe is no file to save over, and the tool must not wait on it to say so.
+if [ ${#runner[@]} -eq 0 ] && mkfifo pipe.script; then
+  timeout 20 "$tool" convert --to utf8 utf8.script pipe.script >out.txt 2>err.txt
+  [ $? = 1 ] && grep -q "pipe.script: cannot save the script (is a device or a pipe, not a file)" err.txt ||
+    fail "save over a pipe: $(cat err.txt)"
+  rm -f pipe.script
+fi
 status 1 "show a missing file" -- show missing.script
 grep -q "no such file" err.txt || fail "missing file not named: $(cat err.txt)"
 if [ -w /dev/full ]; then
@@ -125,7 +132,12 @@ printf '\xff\xfeo\0n\0e\0\r\0\n\0\000\xdcx\0' > lone-surrogate.script
 printf 'one\r\n\x01\x02\x03\x04binary' > binary.script
 printf '\xef\xbb\xbfone @@ k_;_1_;_k_;_2_;_\r\ntwo' > twice.script
 printf '\xfe\xff\0o\0n\0e' > big-endian.script
-for case in "undecodable 1" "nul-byte 1" "utf16-no-mark 0" "lone-surrogate 1" "binary 1" "twice 0" "big-endian 0"; do
+# The reader drops a CR that ends no line: CR line ends would join the lines.
+printf 'one\rtwo\rthree' > cr-ends.script
+printf 'one\r\ntw\ro\r\nthree' > lone-cr.script
+printf '\xff\xfeo\0n\0e\0\r\0\n\0t\0\r\0' > lone-cr16.script
+for case in "undecodable 1" "nul-byte 1" "utf16-no-mark 0" "lone-surrogate 1" "binary 1" "twice 0" "big-endian 0" \
+  "cr-ends 0" "lone-cr 1" "lone-cr16 1"; do
   set -- $case
   f=$1.script && sum=$(cksum <$f) && rm -f out.script
   status 1 "info set on $f" -- info set $f 0 k v
@@ -170,9 +182,31 @@ grep -q "LF line ends become CR LF; the last line break goes; --normalize" err.t
 status 1 "LF line ends, convert" -- convert --to utf16le lf.script out.script
 [ -e out.script ] && fail "a refused conversion of lf.script wrote a file"
 [ "$(cksum <lf.script)" = "$sum" ] || fail "lf.script changed after refused writes"
+# The format drops an empty last line, and dropping a line is never accepted.
+printf 'one\r\n\r\n' > empty-last.script
+sum=$(cksum <empty-last.script)
+status 1 "an empty last line" -- info set --normalize empty-last.script 0 k v
+grep -q "line 1 (lines count from 0) is an empty last line, which the format does not save" err.txt ||
+  fail "empty last line not named: $(cat err.txt)"
+[ "$(cksum <empty-last.script)" = "$sum" ] || fail "empty-last.script changed after a refused write"
 status 0 "set with --normalize" -- info set --normalize lf.script 0 k v
 printf 'one @@ k_;_v_;_\r\ntwo @@ k_;_v_;_' > lf-normalized.script
 same lf.script lf-normalized.script "set with --normalize"
+# An edit the format cannot hold as given is refused, naming the line and
+# what would read back; one that reads back as given is saved.
+printf '\xef\xbb\xbfline\r\ntrail  \r\nend' > edits.script
+sum=$(cksum <edits.script)
+for case in "0|a_;|v|its information would read back as a = ;_v" "0|k|v_;|its information would read back as k = v" \
+  "0|@@ x|v|its text would read back as \"line @@\"" "1|k|v|its text would read back as \"trail\""; do
+  IFS='|' read -r line key value says <<<"$case"
+  status 1 "set [$key] to [$value] on line $line" -- info set edits.script "$line" "$key" "$value"
+  grep -qF "line $line (lines count from 0) does not fit the format as edited: $says;" err.txt ||
+    fail "set [$key] to [$value]: $(cat err.txt)"
+done
+[ "$(cksum <edits.script)" = "$sum" ] || fail "edits.script changed after refused edits"
+status 0 "a key and value with separator halves that read back" -- info set edits.script 0 "a_" ";_v_"
+zs info get edits.script 0 a_ >got.txt
+[ "$(cat got.txt)" = ";_v_" ] || fail "key a_: $(cat got.txt)"
 # A value that looks like an option is a value.
 status 0 "value -h" -- info set utf8.script 1 flag -h
 zs info get utf8.script 1 flag >got.txt
@@ -271,10 +305,15 @@ as_user() {
 mkdir -p locked && cp utf8.script locked/in.script && chmod 755 locked && chmod 644 locked/in.script && chmod 555 locked
 snapshot >before.sum
 via=as_user status 1 "save into a folder the user cannot write to" -- convert --to utf16le utf8.script locked/out.script
-grep -q "locked.out.script: cannot save the script (permission denied); the file is unchanged" err.txt ||
+grep -q "locked.out.script: cannot save the script (permission denied); nothing was written" err.txt ||
   fail "save into a locked folder: $(cat err.txt)"
 via=as_user status 1 "an edit in a folder the user cannot write to" -- info set locked/in.script 0 k v
 grep -q "permission denied" err.txt || fail "edit in a locked folder: $(cat err.txt)"
+chmod 444 locked/in.script
+via=as_user status 1 "an edit of a read-only file" -- info set locked/in.script 0 k v
+grep -q "in.script: cannot save the script (permission denied); the file is unchanged" err.txt ||
+  fail "edit of a read-only file: $(cat err.txt)"
+chmod 644 locked/in.script
 via=as_user status 0 "reading there still works" -- info get locked/in.script 0 "script comments"
 snapshot | cmp -s - before.sum || fail "refused saves in a locked folder changed a file"
 chmod 755 locked

@@ -148,6 +148,7 @@ int InfoCommand(const Component& component, const Request& request) {
       PrintError(path.c_str(), "cannot delete \"" + Utf8(key) + "\"");
       return kFailed;
     }
+    if (!document.ReadsBackAsEdited(path)) return kFailed;
     return document.Save(path, document.FileEncoding()) ? 0 : kFailed;
   }
   const WString& newValue = request.value;
@@ -165,5 +166,6 @@ int InfoCommand(const Component& component, const Request& request) {
     PrintError(path.c_str(), "cannot set \"" + Utf8(key) + "\"");
     return kFailed;
   }
+  if (!document.ReadsBackAsEdited(path)) return kFailed;
   return document.Save(path, document.FileEncoding()) ? 0 : kFailed;
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <random>
 
+#include <sys/stat.h>
+
 #include "base/unique_any.h"
 #include "base/unique_bstr.h"
 #include "base/unique_variant.h"
@@ -29,6 +31,10 @@ const char* MarkOf(Encoding encoding) { return encoding == kUtf16le ? "\xFF\xFE"
 
 std::string LineWord(size_t line) { return "line " + std::to_string(line) + " (lines count from 0)"; }
 
+// The reader drops a CR that ends no line, joining a file of CR line ends
+// into one line.
+const char kLoneCr[] = " holds a CR without a line feed after it (CR alone does not end a line here)";
+
 // Why the file's bytes are not text the reader takes whole in the encoding
 // its mark names, with the first line (from 0) at fault; empty when they are.
 std::string NotText(const std::string& bytes, Encoding encoding) {
@@ -42,6 +48,7 @@ std::string NotText(const std::string& bytes, Encoding encoding) {
                           ? (static_cast<unsigned char>(bytes[i + 2]) | static_cast<unsigned char>(bytes[i + 3]) << 8)
                           : 0;
       if (low || (high && !(next >= 0xDC00 && next < 0xE000))) return LineWord(line) + " is not valid UTF-16LE";
+      if (unit == u'\r' && next != u'\n') return LineWord(line) + kLoneCr;
       if (high) i += 2;
       if (unit == u'\n') ++line;
     }
@@ -63,6 +70,7 @@ std::string NotText(const std::string& bytes, Encoding encoding) {
                                                    : " holds NUL bytes: a binary file or UTF-16 without a mark");
       if (encoding == kAnsi && c < 0x20 && c != '\t' && c != '\r')
         return LineWord(line) + " holds control bytes: a binary file, not ANSI text";
+      if (c == '\r' && (i + 1 < length || end == bytes.size())) return LineWord(line) + kLoneCr;
     }
     if (length > 0 &&
         MultiByteToWideChar(encoding == kUtf8 ? CP_UTF8 : CP_ACP, MB_ERR_INVALID_CHARS, text, length, nullptr, 0) <= 0)
@@ -134,12 +142,22 @@ HRESULT WithCause(HRESULT result) {
   return result == E_FAIL && error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : result;
 }
 
+// Far beyond any script, and within what the conversions' int lengths
+// take: a device such as /dev/zero never ends, and is refused here.
+constexpr size_t kMaxFileBytes = 0x3FFFFFFF;
+
 bool ReadFrom(FILE* file, std::string* bytes, int* error) {
   char buffer[65536];
   size_t n;
   bytes->clear();
   errno = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, n);
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    if (bytes->size() + n > kMaxFileBytes) {
+      *error = EFBIG;
+      return false;
+    }
+    bytes->append(buffer, n);
+  }
   *error = std::ferror(file) ? (errno ? errno : EIO) : 0;
   return *error == 0;
 }
@@ -160,8 +178,24 @@ std::string ErrnoReason(int error) {
     case EPERM: return "permission denied";
     case EISDIR: return "is a folder";
     case ENOSPC: return "disk full";
+    case EFBIG: return "too large for a script";
     default: return std::strerror(error);
   }
+}
+
+// What a name stands for, asked of the name alone: opening a pipe would
+// wait for a writer.
+enum class Kind { kNothing, kFile, kFolder, kOther };
+Kind KindOf(const WString& path) {
+#if defined(ZAN_PLATFORM_WINDOWS)
+  struct _stat64 st;
+  if (_wstat64(path.c_str(), &st) != 0) return Kind::kNothing;
+#else
+  struct stat st;
+  if (stat(Utf8(path).c_str(), &st) != 0) return Kind::kNothing;
+#endif
+  if ((st.st_mode & S_IFMT) == S_IFDIR) return Kind::kFolder;
+  return (st.st_mode & S_IFMT) == S_IFREG ? Kind::kFile : Kind::kOther;
 }
 
 // Where a mark-less file holds UTF-8 that is not ASCII, the line (from 0)
@@ -264,6 +298,7 @@ bool Document::Load(const Component& component, const WString& path, const Encod
       return false;
     }
   }
+  component_ = &component;
   script_ = component.NewScript();
   zan::ComPtr<IPersistFile> persist;
   HRESULT result = E_FAIL;
@@ -333,13 +368,14 @@ bool Document::Save(const WString& path, Encoding encoding) {
       FAILED(result = persist->Save(path.c_str(), TRUE))) {
     result = WithCause(result);
     std::string reason = ReasonOf(result);
-    std::string ignored;
-    int error = 0;
     // A save creates the file when it is missing, so only its folder can be.
     if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) reason = "no such folder";
-    if (result == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) && !ReadAll(path, &ignored, &error) && error == EISDIR)
-      reason = "is a folder";
-    PrintError(path.c_str(), "cannot save the script (" + reason + "); the file is unchanged");
+    Kind kind = KindOf(path);
+    if (result == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) && kind == Kind::kFolder) reason = "is a folder";
+    if (result == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) && kind == Kind::kOther)
+      reason = "is a device or a pipe, not a file";
+    PrintError(path.c_str(), "cannot save the script (" + reason + "); " +
+                                 (kind == Kind::kFile ? "the file is unchanged" : "nothing was written"));
     return false;
   }
   return true;
@@ -361,9 +397,16 @@ bool Document::SavesAsRead(const WString& path, bool normalize) {
   size_t blanks = 0, firstBlanks = 0;
   for (size_t i = 0; i < before.text.size(); ++i) {
     if (i < after.text.size() && before.text[i] == after.text[i]) continue;
+    if (i == after.text.size() && i + 1 == before.text.size() && before.text[i].empty()) {
+      PrintError(path.c_str(), LineWord(i) + " is an empty last line, which the format does not save"
+                                             " (remove it to edit the file); nothing was written");
+      return false;
+    }
     if (i >= after.text.size() || after.text.size() != before.text.size() ||
         WithoutBlanks(before.text[i]) != WithoutBlanks(after.text[i])) {
-      PrintError(path.c_str(), LineWord(i) + " was not read as it stands and a save would lose it; nothing was written");
+      PrintError(path.c_str(), LineWord(i) + " was not read as it stands and a save would " +
+                                   (i < after.text.size() ? "write it as \"" + Utf8(after.text[i]) + "\"" : "lose it") +
+                                   "; nothing was written");
       return false;
     }
     if (blanks++ == 0) firstBlanks = i;
@@ -386,6 +429,41 @@ bool Document::SavesAsRead(const WString& path, bool normalize) {
   PrintError(path.c_str(), "a save would change what the format does not keep: " + changes +
                                "; --normalize accepts this; nothing was written");
   return false;
+}
+
+bool Document::ReadsBackAsEdited(const WString& path) {
+  std::string copy = TempName(path);
+  WString copyName(copy.begin(), copy.end());
+  Document back;
+  back.script_ = component_->NewScript();
+  zan::ComPtr<IPersistFile> persist, reread;
+  HRESULT result = E_FAIL;
+  SetLastError(ERROR_SUCCESS);
+  if (!back.script_ || FAILED(result = script_->put_SaveEncoding(encoding_)) || FAILED(result = script_.As(&persist)) ||
+      FAILED(result = persist->Save(copyName.c_str(), FALSE)) || FAILED(result = back.script_.As(&reread)) ||
+      FAILED(result = reread->Load(copyName.c_str(), 0))) {
+    result = WithCause(result);
+    std::remove(copy.c_str());
+    PrintError(path.c_str(), "cannot check what a save would write (" + ReasonOf(result) + "); nothing was written");
+    return false;
+  }
+  std::remove(copy.c_str());
+  for (LONG i = 0, n = Size(); i < n || i < back.Size(); ++i) {
+    if (i < n && i < back.Size() && Text(i) == back.Text(i) && Info(i) == back.Info(i)) continue;
+    std::string now;
+    if (i >= back.Size()) {
+      now = "it would be lost";
+    } else if (i >= n || Text(i) != back.Text(i)) {
+      now = "its text would read back as \"" + Utf8(back.Text(i)) + "\"";
+    } else {
+      for (const auto& [key, value] : back.Info(i)) now += (now.empty() ? "" : "; ") + Utf8(key) + " = " + Utf8(value);
+      now = "its information would read back as " + (now.empty() ? std::string("none") : now);
+    }
+    PrintError(path.c_str(), LineWord(static_cast<size_t>(i)) + " does not fit the format as edited: " + now +
+                                 "; nothing was written");
+    return false;
+  }
+  return true;
 }
 
 LONG Document::Size() const {

@@ -29,6 +29,11 @@ class Document {
   // normalize. False, with the reason on stderr, when refused.
   bool SavesAsRead(const WString& path, bool normalize);
 
+  // Whether the document, saved now, reads back line for line as it
+  // stands: the format has no escaping, and an edit can give a line what it
+  // cannot hold. False, with the line at fault on stderr, when not.
+  bool ReadsBackAsEdited(const WString& path);
+
   LONG Size() const;
   WString Text(LONG line) const;
   // A line's information but its text, in key order.
@@ -47,6 +52,7 @@ class Document {
   // (beside path if no temporary folder is named); false with the reason.
   bool SaveCopy(const WString& path, Encoding encoding, std::string* saved, std::string* why);
 
+  const Component* component_ = nullptr;
   zan::ComPtr<IScript4> script_;
   Encoding encoding_ = kUtf8;
   bool marked_ = true;  // the file's own mark named the encoding
