@@ -203,6 +203,10 @@ for case in "0|a_;|v|its information would read back as a = ;_v" "0|k|v_;|its in
   grep -qF "line $line (lines count from 0) does not fit the format as edited: $says;" err.txt ||
     fail "set [$key] to [$value]: $(cat err.txt)"
 done
+# The line's text is held under a key, which info neither lists nor changes.
+status 1 "set the text's key" -- info set edits.script 0 "script source" other
+status 1 "delete the text's key" -- info del edits.script 0 "script source"
+grep -q "holds the line's text" err.txt || fail "the text's key not named: $(cat err.txt)"
 [ "$(cksum <edits.script)" = "$sum" ] || fail "edits.script changed after refused edits"
 status 0 "a key and value with separator halves that read back" -- info set edits.script 0 "a_" ";_v_"
 zs info get edits.script 0 a_ >got.txt

@@ -125,6 +125,12 @@ int InfoCommand(const Component& component, const Request& request) {
   LONG line = 0;
   int status = 0;
   if (!ParseLine(request.line, document, path, &line, &status)) return status;
+  // The line's text is stored under a key too; info never lists it, and
+  // set or del would replace or erase the code unseen.
+  if ((action == "set" || action == "del") && key == kSourceKey) {
+    PrintError(path.c_str(), "the key \"" + Utf8(key) + "\" holds the line's text, which info does not change");
+    return kFailed;
+  }
   if (action == "list") {
     std::string out;
     for (const auto& [name, value] : document.Info(line)) out += Utf8(name) + " = " + Utf8(value) + "\n";

@@ -223,7 +223,8 @@ int main(int argc, char** argv) {
        "Sets KEY to VALUE on line LINE and saves the file in its own encoding. The\n"
        "saved format has no escaping, so a key or value it could not read back as\n"
        "given is refused: an empty key, one holding \"_;_\", \" @@ \" or a line break,\n"
-       "or blanks at either end.\n"
+       "or blanks at either end. The key \"script source\" holds the line's text,\n"
+       "which info does not change.\n"
        "\nExamples:\n  $ zanscript info set greeting.script 3 owner Ann\n"
        "  $ zanscript info set greeting.script 3 flag -h\n"},
       {"del", "Delete one piece of a line's information and save the file", true, true, false,
