@@ -211,6 +211,15 @@ grep -q "holds the line's text" err.txt || fail "the text's key not named: $(cat
 status 0 "a key and value with separator halves that read back" -- info set edits.script 0 "a_" ";_v_"
 zs info get edits.script 0 a_ >got.txt
 [ "$(cat got.txt)" = ";_v_" ] || fail "key a_: $(cat got.txt)"
+# Edits of one file at the same time each keep theirs: each waits for the
+# one before (on Linux; Windows has no such lock).
+if [ ${#runner[@]} -eq 0 ]; then
+  cp "$examples/greeting.script" together.script
+  for i in 1 2 3 4 5 6 7 8; do zs info set together.script 1 k$i v$i >/dev/null 2>&1 & done
+  wait
+  kept=$(zs info list together.script 1 | grep -c '^k[1-8] = v[1-8]$')
+  [ "$kept" = 8 ] || fail "edits at the same time: $kept of 8 kept"
+fi
 # A value that looks like an option is a value.
 status 0 "value -h" -- info set utf8.script 1 flag -h
 zs info get utf8.script 1 flag >got.txt

@@ -99,6 +99,7 @@ int ConvertCommand(const Component& component, const Request& request) {
   const WString& out = request.files.back();
   Encoding encoding = request.to;
   Document document;
+  if (out == in && in != OLESTR("-")) document.HoldForEdit(in);
   if (!document.Load(component, in, FromOf(request)) || !document.SavesAsRead(in, request.normalize)) return kFailed;
   if (encoding == kAnsi) {
     for (LONG i = 0, n = document.Size(); i < n; ++i) {
@@ -121,6 +122,7 @@ int InfoCommand(const Component& component, const Request& request) {
     return Usage("info " + action + " saves FILE in place, and - (standard input) is no file to save");
   const WString& key = request.key;
   Document document;
+  if (action == "set" || action == "del") document.HoldForEdit(path);
   if (!document.Load(component, path, FromOf(request))) return kFailed;
   LONG line = 0;
   int status = 0;

@@ -7,6 +7,11 @@
 #include <random>
 
 #include <sys/stat.h>
+#if !defined(ZAN_PLATFORM_WINDOWS)
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 #include "base/unique_any.h"
 #include "base/unique_bstr.h"
@@ -259,6 +264,35 @@ std::vector<WString> Strings(VARIANT* array) {
 }
 
 }  // namespace
+
+Document::~Document() {
+#if !defined(ZAN_PLATFORM_WINDOWS)
+  if (lock_ >= 0) close(lock_);
+#endif
+}
+
+void Document::HoldForEdit(const WString& path) {
+#if !defined(ZAN_PLATFORM_WINDOWS)
+  std::string name = Utf8(path);
+  // A save renames a new file over the name: the lock taken on the old one
+  // is then no lock on the file, and the new one is locked instead.
+  for (int attempt = 0; attempt < 100 && lock_ < 0; ++attempt) {
+    int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return;
+    struct stat held, named;
+    bool file = fstat(fd, &held) == 0 && S_ISREG(held.st_mode);
+    if (file && flock(fd, LOCK_EX) == 0 && stat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+        named.st_ino == held.st_ino) {
+      lock_ = fd;
+      return;
+    }
+    close(fd);
+    if (!file) return;
+  }
+#else
+  (void)path;
+#endif
+}
 
 bool Document::Load(const Component& component, const WString& path, const Encoding* from) {
   int error = 0;

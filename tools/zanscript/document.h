@@ -14,6 +14,16 @@ enum Encoding : LONG { kAnsi = 0, kUtf16le = 1, kUtf8 = 2 };
 
 class Document {
  public:
+  Document() = default;
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+  ~Document();
+
+  // Before Load, for an edit in place: waits until no other zanscript
+  // edits the file, and keeps others waiting until the document goes, so
+  // that no edit saves over another made meanwhile. Where the target has
+  // no such lock (Windows), or the file cannot be opened, it does nothing.
+  void HoldForEdit(const WString& path);
   // False, with the reason on stderr, when the file cannot be read. A file
   // without a byte order mark is read as ANSI unless from names another
   // encoding. A path of "-" is standard input.
@@ -52,6 +62,7 @@ class Document {
   // (beside path if no temporary folder is named); false with the reason.
   bool SaveCopy(const WString& path, Encoding encoding, std::string* saved, std::string* why);
 
+  int lock_ = -1;  // the descriptor HoldForEdit locked
   const Component* component_ = nullptr;
   zan::ComPtr<IScript4> script_;
   Encoding encoding_ = kUtf8;
