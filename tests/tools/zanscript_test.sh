@@ -118,6 +118,13 @@ if [ -w /dev/full ]; then
   grep -q "$want" err.txt || fail "full device not named: $(cat err.txt)"
 fi
 status 2 "unknown encoding" -- convert --to latin1 utf8.script
+# An argument that is no UTF-8 would become U+FFFD: another value, another file.
+if [ ${#runner[@]} -eq 0 ]; then
+  status 2 "a value not UTF-8" -- info set utf8.script 1 k $'caf\xe9'
+  grep -q "argument 6 is not valid UTF-8" err.txt || fail "a value not UTF-8: $(cat err.txt)"
+  status 2 "a file name not UTF-8" -- convert --to utf8 utf8.script $'out\xff.script'
+  [ -e $'out\xef\xbf\xbd.script' ] && fail "a file name not UTF-8 wrote another file"
+fi
 status 2 "unknown command" -- frob
 status 2 "no arguments" --
 same utf8.script before.script "after the errors"
