@@ -361,6 +361,15 @@ if [ ${#runner[@]} -eq 0 ]; then
   status 0 "and code page 1251 can" -- info set --code-page 1251 page.script 0 k д
   printf 'caf\xe9 @@ k_;_\xe4_;_' > page-expected.script
   same page.script page-expected.script "set in code page 1251"
+  # UTF-8 as the ANSI code page (as Windows may have it) holds every text;
+  # UTF-16 and UTF-7 are no ANSI code page.
+  printf 'caf\xc3\xa9' > page-utf8.script
+  status 0 "set in code page 65001" -- --code-page 65001 info set page-utf8.script 0 k ä
+  printf 'caf\xc3\xa9 @@ k_;_\xc3\xa4_;_' > page-utf8-expected.script
+  same page-utf8.script page-utf8-expected.script "set in code page 65001"
+  for unicode in 1200 1201 65000; do
+    status 2 "code page $unicode" -- --code-page $unicode show page.script
+  done
   # The manual page is the help, examples and all, where help2man is installed.
   page="$(dirname "$tool")/../tools/zanscript/zanscript.1"
   if command -v help2man >/dev/null; then

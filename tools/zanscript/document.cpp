@@ -350,7 +350,7 @@ bool Document::Load(const Component& component, const WString& path, const Encod
 
 std::string Document::Doubt() const {
   std::string why = NotText(bytes_, encoding_);
-  long utf8 = why.empty() && encoding_ == kAnsi && !told_ ? FirstUtf8Line(bytes_) : -1;
+  long utf8 = why.empty() && encoding_ == kAnsi && !told_ && GetACP() != CP_UTF8 ? FirstUtf8Line(bytes_) : -1;
   if (utf8 >= 0)
     why = LineWord(static_cast<size_t>(utf8)) +
           " reads as UTF-8, but without a byte order mark the file is taken as ANSI; "
@@ -579,6 +579,11 @@ std::string ReasonOf(HRESULT result) {
 
 bool FitsAnsi(const WString& text) {
   if (text.empty()) return true;
+  // UTF-8 as the ANSI code page (a Windows option) holds every text, and
+  // takes no flags and no default character.
+  if (GetACP() == CP_UTF8)
+    return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                               nullptr, nullptr) > 0;
   BOOL usedDefault = FALSE;
   int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
                               nullptr, &usedDefault);

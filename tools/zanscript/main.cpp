@@ -273,6 +273,9 @@ int main(int argc, char** argv) {
   if (!codePage.empty()) {
     char* end = nullptr;
     unsigned long page = std::strtoul(codePage.c_str(), &end, 10);
+    // UTF-16 and UTF-7 are no ANSI code page: bytes of a line are no line of theirs.
+    if (page == 1200 || page == 1201 || page == 65000)
+      return Usage("code page " + codePage + " is not an ANSI code page (--from utf16le reads UTF-16LE)");
     if (*end || codePage[0] == '-' || page > 65535 || !ChooseAnsiCodePage(static_cast<UINT>(page)))
       return Usage("code page " + codePage + " is not one this system converts");
   }
