@@ -329,6 +329,13 @@ grep -q "locked.out.script: cannot save the script (permission denied); nothing 
   fail "save into a locked folder: $(cat err.txt)"
 via=as_user status 1 "an edit in a folder the user cannot write to" -- info set locked/in.script 0 k v
 grep -q "permission denied" err.txt || fail "edit in a locked folder: $(cat err.txt)"
+if [ "$(id -u)" = 0 ] && [ ${#runner[@]} -eq 0 ]; then
+  # Its own file there it may edit, where no temporary folder is named too.
+  cp utf8.script locked/own.script && chown 65534:65534 locked/own.script
+  setpriv --reuid=65534 --regid=65534 --clear-groups env -u TMPDIR -u TEMP -u TMP "$tool" info set locked/own.script 0 k v \
+    2>err.txt || fail "an edit of a user's own file in a locked folder: $(cat err.txt)"
+  rm -f locked/own.script
+fi
 chmod 444 locked/in.script
 via=as_user status 1 "an edit of a read-only file" -- info set locked/in.script 0 k v
 grep -q "in.script: cannot save the script (permission denied); the file is unchanged" err.txt ||

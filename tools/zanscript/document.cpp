@@ -228,6 +228,11 @@ std::string TempName(const WString& path) {
       break;
     }
   }
+#if !defined(ZAN_PLATFORM_WINDOWS)
+  // Most shells name none: a folder the user may not write to would refuse
+  // an edit the file itself takes.
+  if (folder.empty()) folder = "/tmp";
+#endif
   bool ascii = true;
   for (char c : folder) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
   if (folder.empty() || !ascii) {
