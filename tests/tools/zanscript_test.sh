@@ -156,6 +156,12 @@ for case in "undecodable 1" "nul-byte 1" "utf16-no-mark 0" "lone-surrogate 1" "b
   [ -e out.script ] && fail "a refused conversion of $f wrote a file"
   [ "$(cksum <$f)" = "$sum" ] || fail "$f changed after refused writes"
 done
+# cat prints what it read, and says what it could not: a line missing fails.
+status 1 "cat of a line not UTF-8" -- cat undecodable.script
+grep -q "undecodable.script: line 1 (lines count from 0) is not valid UTF-8" err.txt || fail "cat: $(cat err.txt)"
+printf 'one\nthree\n' >want.txt
+same out.txt want.txt "cat of a line not UTF-8"
+status 1 "cat of UTF-16 without a mark" -- cat utf16-no-mark.script
 # UTF-8 without a mark is refused for edits with a hint; --from reads it so.
 printf 'caf\xc3\xa9\r\nx' > nomark.script
 sum=$(cksum <nomark.script)
@@ -167,6 +173,8 @@ status 1 "UTF-8 without a mark" -- info set nomark.script 1 k v
 grep -q "line 0 (lines count from 0).*--from utf8" err.txt || fail "no hint for UTF-8 without a mark: $(cat err.txt)"
 status 1 "UTF-8 without a mark, convert" -- convert --to utf8 nomark.script
 [ "$(cksum <nomark.script)" = "$sum" ] || fail "nomark.script changed after refused writes"
+status 0 "cat of UTF-8 without a mark" -- cat nomark.script
+grep -q "line 0 (lines count from 0) reads as UTF-8" err.txt || fail "cat does not say the file reads as UTF-8: $(cat err.txt)"
 zs show --from utf8 nomark.script >show.txt
 [ "$(sed -n 2p show.txt)" = "0: café" ] || fail "show --from utf8: $(sed -n 2p show.txt)"
 head -1 show.txt | grep -qx "encoding: utf8, without a byte order mark (as --from said)" || fail "show --from names it: $(head -1 show.txt)"

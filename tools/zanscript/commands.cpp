@@ -61,6 +61,11 @@ int CatCommand(const Component& component, const Request& request) {
     std::string out;
     for (LONG i = 0, n = document.Size(); i < n; ++i) out += Utf8(document.Text(i)) + "\n";
     Print(out);
+    // show says it on its first line; cat's output has no place for it, and
+    // output with a line missing is no success.
+    std::string doubt = document.Doubt();
+    if (!doubt.empty()) PrintError(path.c_str(), doubt);
+    if (!document.ReadWhole()) status = kFailed;
   }
   return status;
 }

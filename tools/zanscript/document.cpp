@@ -363,6 +363,8 @@ std::string Document::Doubt() const {
   return why;
 }
 
+bool Document::ReadWhole() const { return NotText(bytes_, encoding_).empty(); }
+
 std::string Document::Described() const {
   std::string name = NameOf(encoding_);
   if (encoding_ == kAnsi) name += " (code page " + std::to_string(GetACP()) + ")";

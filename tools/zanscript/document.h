@@ -56,6 +56,8 @@ class Document {
   // Why the file may not be what it was read as (not text in its encoding,
   // or UTF-8 taken as ANSI), naming the first line at fault; empty if none.
   std::string Doubt() const;
+  // Whether the reader took every line whole: none undecodable or skipped.
+  bool ReadWhole() const;
 
  private:
   // The bytes a save in this encoding writes, through a temporary copy

@@ -180,6 +180,8 @@ int main(int argc, char** argv) {
   CLI::App* cat = command("cat", "Print the plain text of saved scripts",
                           "Prints each script's text, a line feed after each line, without the\n"
                           "information saved after \" @@ \": every line show numbers, empty ones too.\n"
+                          "What show notes on its first line cat says on standard error; a line it\n"
+                          "could not read (not text in the file's encoding) makes it exit 1.\n"
                           "\nExamples:\n  $ zanscript cat greeting.script\n  $ zanscript cat - <greeting.script\n");
   cat->add_option("FILE", files, "Saved scripts (- for standard input)")->required();
 
