@@ -162,6 +162,12 @@ grep -q "undecodable.script: line 1 (lines count from 0) is not valid UTF-8" err
 printf 'one\nthree\n' >want.txt
 same out.txt want.txt "cat of a line not UTF-8"
 status 1 "cat of UTF-16 without a mark" -- cat utf16-no-mark.script
+# Past a line left out, no LINE is the file's line of that number.
+printf '\xef\xbb\xbfone\r\nt\xc3(wo\r\nthree @@ k_;_v_;_' > shifted.script
+for action in "get shifted.script 1 k" "list shifted.script 1"; do
+  status 1 "info $action" -- info $action
+  [ -s out.txt ] && fail "info $action printed $(cat out.txt)"
+done
 # UTF-8 without a mark is refused for edits with a hint; --from reads it so.
 printf 'caf\xc3\xa9\r\nx' > nomark.script
 sum=$(cksum <nomark.script)

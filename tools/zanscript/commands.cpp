@@ -129,6 +129,13 @@ int InfoCommand(const Component& component, const Request& request) {
   Document document;
   if (action == "set" || action == "del") document.HoldForEdit(path);
   if (!document.Load(component, path, FromOf(request))) return kFailed;
+  // Past a line the reader left out, a LINE is not the file's line of
+  // that number: no answer is better than another line's.
+  if (action == "get" || action == "list") {
+    std::string doubt = document.Doubt();
+    if (!doubt.empty()) PrintError(path.c_str(), doubt);
+    if (!document.ReadWhole()) return kFailed;
+  }
   LONG line = 0;
   int status = 0;
   if (!ParseLine(request.line, document, path, &line, &status)) return status;
