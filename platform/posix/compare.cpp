@@ -7,26 +7,17 @@
 #include <cstring>
 #include <vector>
 
+#include "collation_rules.h"
 #include "zanole/zanole.h"
 
 namespace {
 
-// The user locale's collation as the Windows runtime applies it: CLDR
-// order, with the BMP's symbols, digits, Latin, Greek and Cyrillic letters
-// in the runtime's own order (its primary, diacritic and case weights,
-// generated from its sorting table), the letters it expands equal to the
-// letters they stand for, and the letters it cannot sort ignored.
-constexpr char16_t kRuntimeRules[] =
-#include "collation_rules.inc"
-    u" & ae = \u00E6 & AE = \u00C6 & oe = \u0153 & OE = \u0152 & ss = \u00DF"
-    u" & th = \u00FE & TH = \u00DE & ij = \u0133 & IJ = \u0132";
-
-// The same order for text that is ASCII only, from a tailoring of ASCII's
-// symbols alone: that keeps ICU's fast path for Latin text, about five
-// times as fast as the full tailoring, which is also built only on demand.
-constexpr char16_t kAsciiRules[] =
-#include "collation_ascii_rules.inc"
-    ;
+// The full tailoring as ICU's image of it, built with the library by
+// zan_collation_image from the same rules; the rules stay for an ICU that
+// will not take the image.
+alignas(16) constexpr unsigned char kRuntimeImage[] = {
+#include "collation_image.inc"
+};
 
 UCollator* Open(const char16_t* rules) {
   UErrorCode status = U_ZERO_ERROR;
@@ -35,13 +26,24 @@ UCollator* Open(const char16_t* rules) {
   return U_SUCCESS(status) ? c : nullptr;
 }
 
+// The image refers to the root collation it tailors, which stays open as
+// long as the image's collator does: for the process.
+UCollator* OpenRuntimeCollator() {
+  UErrorCode status = U_ZERO_ERROR;
+  static UCollator* const root = ucol_open("", &status);
+  UCollator* c = ucol_openBinary(kRuntimeImage, sizeof kRuntimeImage, root, &status);
+  if (U_SUCCESS(status)) return c;
+  ucol_close(c);
+  return Open(zanole::kRuntimeRules);
+}
+
 // Created once each; ICU collators are safe for concurrent comparisons.
 UCollator* Collator(bool ascii) {
   if (ascii) {
-    static UCollator* const collator = Open(kAsciiRules);
+    static UCollator* const collator = Open(zanole::kAsciiRules);
     return collator;
   }
-  static UCollator* const collator = Open(kRuntimeRules);
+  static UCollator* const collator = OpenRuntimeCollator();
   return collator;
 }
 
