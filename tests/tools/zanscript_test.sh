@@ -232,6 +232,22 @@ grep -q "holds the line's text" err.txt || fail "the text's key not named: $(cat
 status 0 "a key and value with separator halves that read back" -- info set edits.script 0 "a_" ";_v_"
 zs info get edits.script 0 a_ >got.txt
 [ "$(cat got.txt)" = ";_v_" ] || fail "key a_: $(cat got.txt)"
+# The copies a check makes hold the script: only its user may read them.
+# strace holds each rename back, so that they are seen while they last.
+if [ ${#runner[@]} -eq 0 ] && strace -o /dev/null true 2>/dev/null; then
+  mkdir -p checks && cp utf8.script private.script && chmod 600 private.script
+  TMPDIR="$work/checks" strace -f -o /dev/null -e trace=rename,renameat,renameat2 \
+    -e inject=rename,renameat,renameat2:delay_enter=1000000 "$tool" info set private.script 1 k v >/dev/null 2>&1 &
+  modes=
+  for _ in $(seq 10); do
+    modes=$(find checks -type f -printf '%m ')
+    [ -n "$modes" ] && break
+    sleep 0.1
+  done
+  wait
+  [ "$modes" = "600 " ] || fail "a check copy's mode: ${modes:-none seen}"
+  rm -rf checks private.script
+fi
 # Edits of one file at the same time each keep theirs: each waits for the
 # one before (on Linux; Windows has no such lock).
 if [ ${#runner[@]} -eq 0 ]; then

@@ -252,6 +252,21 @@ std::string TempName(const WString& path) {
   return folder + name;
 }
 
+// The copies hold a script that may be private: while they last, no one
+// else may read them.
+class OwnerOnly {
+#if !defined(ZAN_PLATFORM_WINDOWS)
+ public:
+  OwnerOnly() : old_(umask(077)) {}
+  ~OwnerOnly() { umask(old_); }
+  OwnerOnly(const OwnerOnly&) = delete;
+  OwnerOnly& operator=(const OwnerOnly&) = delete;
+
+ private:
+  mode_t old_;
+#endif
+};
+
 std::vector<WString> Strings(VARIANT* array) {
   std::vector<WString> out;
   if (V_VT(array) != (VT_ARRAY | VT_VARIANT)) return out;
@@ -323,6 +338,7 @@ bool Document::Load(const Component& component, const WString& path, const Encod
       encoding_ = *from;
       bytes_.insert(0, MarkOf(encoding_));
     }
+    OwnerOnly owner;
     copy = TempName(path);
     source.assign(copy.begin(), copy.end());
     zan::UniqueFile file;
@@ -373,6 +389,7 @@ std::string Document::Described() const {
 }
 
 bool Document::SaveCopy(const WString& path, Encoding encoding, std::string* saved, std::string* why) {
+  OwnerOnly owner;
   std::string copy = TempName(path);
   WString copyName(copy.begin(), copy.end());
   zan::ComPtr<IPersistFile> persist;
@@ -473,6 +490,7 @@ bool Document::SavesAsRead(const WString& path, bool normalize) {
 }
 
 bool Document::ReadsBackAsEdited(const WString& path) {
+  OwnerOnly owner;
   std::string copy = TempName(path);
   WString copyName(copy.begin(), copy.end());
   Document back;
