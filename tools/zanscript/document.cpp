@@ -255,8 +255,12 @@ std::string TempName(const WString& path) {
 // The copies hold a script that may be private: while they last, no one
 // else may read them.
 class OwnerOnly {
-#if !defined(ZAN_PLATFORM_WINDOWS)
  public:
+#if defined(ZAN_PLATFORM_WINDOWS)
+  // A new file takes the rights of its folder, the user's own temporary one.
+  OwnerOnly() {}
+  ~OwnerOnly() {}
+#else
   OwnerOnly() : old_(umask(077)) {}
   ~OwnerOnly() { umask(old_); }
   OwnerOnly(const OwnerOnly&) = delete;
