@@ -117,6 +117,7 @@ int ConvertCommand(const Component& component, const Request& request) {
       }
     }
   }
+  if (out == in && in != OLESTR("-") && !document.Unchanged(in)) return kFailed;
   return document.Save(out, encoding) ? 0 : kFailed;
 }
 
@@ -168,7 +169,7 @@ int InfoCommand(const Component& component, const Request& request) {
       PrintError(path.c_str(), "cannot delete \"" + Utf8(key) + "\"");
       return kFailed;
     }
-    if (!document.ReadsBackAsEdited(path)) return kFailed;
+    if (!document.ReadsBackAsEdited(path) || !document.Unchanged(path)) return kFailed;
     return document.Save(path, document.FileEncoding()) ? 0 : kFailed;
   }
   const WString& newValue = request.value;
@@ -186,6 +187,6 @@ int InfoCommand(const Component& component, const Request& request) {
     PrintError(path.c_str(), "cannot set \"" + Utf8(key) + "\"");
     return kFailed;
   }
-  if (!document.ReadsBackAsEdited(path)) return kFailed;
+  if (!document.ReadsBackAsEdited(path) || !document.Unchanged(path)) return kFailed;
   return document.Save(path, document.FileEncoding()) ? 0 : kFailed;
 }

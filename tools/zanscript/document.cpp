@@ -341,6 +341,7 @@ bool Document::Load(const Component& component, const WString& path, const Encod
     if (told_ && *from != kAnsi) {
       encoding_ = *from;
       bytes_.insert(0, MarkOf(encoding_));
+      added_ = std::char_traits<char>::length(MarkOf(encoding_));
     }
     OwnerOnly owner;
     copy = TempName(path);
@@ -441,6 +442,15 @@ bool Document::Save(const WString& path, Encoding encoding) {
     return false;
   }
   return true;
+}
+
+bool Document::Unchanged(const WString& path) const {
+  std::string now;
+  int error = 0;
+  if (ReadAll(path, &now, &error) && bytes_.compare(added_, std::string::npos, now) == 0) return true;
+  PrintError(path.c_str(), error ? "cannot read it again: " + ErrnoReason(error) + "; nothing was written"
+                                 : std::string("it changed since it was read (another program wrote it); nothing was written"));
+  return false;
 }
 
 bool Document::SavesAsRead(const WString& path, bool normalize) {

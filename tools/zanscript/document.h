@@ -31,6 +31,10 @@ class Document {
   // Crash-safe: the old file stays whole when the save fails. A path of
   // "-" is standard output.
   bool Save(const WString& path, Encoding encoding);
+  // Whether the file at path still holds the bytes Load read: another
+  // program may have written it since. False, with the reason on stderr,
+  // when it does not.
+  bool Unchanged(const WString& path) const;
   // Whether saving the document as read gives back the file it was read
   // from, before any edit is saved. What the reader could not take whole
   // (undecodable or skipped lines, NUL bytes, bytes that are not text in
@@ -70,6 +74,7 @@ class Document {
   Encoding encoding_ = kUtf8;
   bool marked_ = true;  // the file's own mark named the encoding
   bool told_ = false;   // --from named it
+  size_t added_ = 0;    // the length of a mark --from put before the bytes read
   // The file's bytes as read.
   std::string bytes_;
 };
