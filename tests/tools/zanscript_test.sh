@@ -210,6 +210,12 @@ status 1 "an empty last line" -- info set --normalize empty-last.script 0 k v
 grep -q "line 1 (lines count from 0) is an empty last line, which the format does not save" err.txt ||
   fail "empty last line not named: $(cat err.txt)"
 [ "$(cksum <empty-last.script)" = "$sum" ] || fail "empty-last.script changed after a refused write"
+printf 'one\r\n @@ k_;_v_;_' > info-last.script
+sum=$(cksum <info-last.script)
+status 1 "an edit that empties the last line" -- info del info-last.script 1 k
+grep -q "line 1 (lines count from 0) does not fit the format as edited: it would be an empty last line" err.txt ||
+  fail "an edit that empties the last line: $(cat err.txt)"
+[ "$(cksum <info-last.script)" = "$sum" ] || fail "info-last.script changed after a refused edit"
 status 0 "set with --normalize" -- info set --normalize lf.script 0 k v
 printf 'one @@ k_;_v_;_\r\ntwo @@ k_;_v_;_' > lf-normalized.script
 same lf.script lf-normalized.script "set with --normalize"

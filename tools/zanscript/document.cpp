@@ -525,7 +525,8 @@ bool Document::ReadsBackAsEdited(const WString& path) {
     if (i < n && i < back.Size() && Text(i) == back.Text(i) && Info(i) == back.Info(i)) continue;
     std::string now;
     if (i >= back.Size()) {
-      now = "it would be lost";
+      now = i + 1 == n && Text(i).empty() ? "it would be an empty last line, which the format does not save"
+                                          : "it would be lost";
     } else if (i >= n || Text(i) != back.Text(i)) {
       now = "its text would read back as \"" + Utf8(back.Text(i)) + "\"";
     } else {
