@@ -9,6 +9,9 @@
 #   - a cast to void**, C++ or C style, and ComPtr::put_void
 #   - an IID_ constant (IID_PPV_ARGS aside)
 #   - IidOf<...> handed to a query or a creation beside the pointer
+# targets: only platform/ knows which target it is built for, so no
+#   preprocessor test of one (ZAN_PLATFORM_WINDOWS, _WIN32, __linux__ and
+#   the like) appears: what differs goes behind a platform call.
 # results: early returns go through the ZAN_RETURN_* macros, so neither of
 #   these appears:
 #   - if (FAILED(hr)) return hr;
@@ -23,8 +26,10 @@ if(RULES STREQUAL "ids")
       "(QueryInterface|As|CreateInstance|CoCreateInstance|CoGetClassObject)\\([^;{}()]*IidOf<")
 elseif(RULES STREQUAL "results")
   set(patterns "catch \\(\\.\\.\\.\\) {[^}/]*return E_FAIL")
+elseif(RULES STREQUAL "targets")
+  set(patterns "#[ \t]*(if|ifdef|ifndef|elif)[^\n]*(ZAN_PLATFORM_[A-Z]+|_WIN32|_WIN64|__MINGW[0-9]+__|__linux__|__unix__|__APPLE__)")
 else()
-  message(FATAL_ERROR "RULES is ids or results")
+  message(FATAL_ERROR "RULES is ids, results or targets")
 endif()
 
 set(bad "")
@@ -51,7 +56,7 @@ foreach(folder IN LISTS FOLDERS)
           list(APPEND found "${id}")
         endif()
       endforeach()
-    else()
+    elseif(RULES STREQUAL "results")
       # No backreferences here: the two names are compared after the match.
       string(REGEX MATCHALL "if \\(FAILED\\(([A-Za-z_0-9]+)\\)\\) return [A-Za-z_0-9]+" returns "${text}")
       foreach(hit IN LISTS returns)
@@ -71,6 +76,8 @@ if(bad)
   list(JOIN bad "\n  " text)
   if(RULES STREQUAL "ids")
     message(FATAL_ERROR "ids paired with pointers by hand (take them from the type: IID_PPV_ARGS, As, query):\n  ${text}")
+  elseif(RULES STREQUAL "targets")
+    message(FATAL_ERROR "the target tested outside platform/ (put what differs behind a platform call):\n  ${text}")
   endif()
   message(FATAL_ERROR "failures returned without where they were seen (ZAN_RETURN_IF_FAILED, or say why):\n  ${text}")
 endif()

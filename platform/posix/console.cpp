@@ -8,6 +8,17 @@ std::vector<WString> CommandLineArguments(int argc, char** argv) {
   return args;
 }
 
+bool CommandLineArgumentsAreText(int argc, char** argv, size_t* index, std::string* why) {
+  for (int i = 0; i < argc; ++i) {
+    std::string back;
+    if (zanole::Utf8FromWide(zanole::WideFromUtf8(argv[i]).c_str(), &back) && back == argv[i]) continue;
+    *index = static_cast<size_t>(i);
+    *why = "is not valid UTF-8";
+    return false;
+  }
+  return true;
+}
+
 void UseBinaryStdio() {}
 
 bool AnsiCodePageChoosable() { return true; }

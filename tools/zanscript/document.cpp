@@ -4,14 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
-
-#include <sys/stat.h>
-#if !defined(ZAN_PLATFORM_WINDOWS)
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
 
 #include "base/unique_any.h"
 #include "base/unique_bstr.h"
@@ -188,21 +180,6 @@ std::string ErrnoReason(int error) {
   }
 }
 
-// What a name stands for, asked of the name alone: opening a pipe would
-// wait for a writer.
-enum class Kind { kNothing, kFile, kFolder, kOther };
-Kind KindOf(const WString& path) {
-#if defined(ZAN_PLATFORM_WINDOWS)
-  struct _stat64 st;
-  if (_wstat64(path.c_str(), &st) != 0) return Kind::kNothing;
-#else
-  struct stat st;
-  if (stat(Utf8(path).c_str(), &st) != 0) return Kind::kNothing;
-#endif
-  if ((st.st_mode & S_IFMT) == S_IFDIR) return Kind::kFolder;
-  return (st.st_mode & S_IFMT) == S_IFREG ? Kind::kFile : Kind::kOther;
-}
-
 // Where a mark-less file holds UTF-8 that is not ASCII, the line (from 0)
 // of its first such character; -1 when it holds none or is no UTF-8.
 long FirstUtf8Line(const std::string& bytes) {
@@ -216,59 +193,28 @@ long FirstUtf8Line(const std::string& bytes) {
   return line;
 }
 
-// Where the tool may write a copy of a file for a moment: the temporary
-// folder the environment names, else the file's own folder. Kept to ASCII
-// names, which every target's narrow file calls take as they are.
-std::string TempName(const WString& path) {
-  std::string folder;
-  for (const char* name : {"TMPDIR", "TEMP", "TMP"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) {
-      folder = value;
-      break;
-    }
-  }
-#if !defined(ZAN_PLATFORM_WINDOWS)
-  // Most shells name none: a folder the user may not write to would refuse
-  // an edit the file itself takes.
-  if (folder.empty()) folder = "/tmp";
-#endif
-  bool ascii = true;
-  for (char c : folder) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (folder.empty() || !ascii) {
-    folder.clear();
-    size_t slash = path.find_last_of(OLESTR("\\/"));
-    if (slash != WString::npos) {
-      for (size_t i = 0; i <= slash; ++i) ascii = ascii && path[i] < 0x80;
-      if (ascii)
-        for (size_t i = 0; i <= slash; ++i) folder += static_cast<char>(path[i]);
-    }
-  } else if (folder.back() != '/' && folder.back() != '\\') {
-    folder += '/';
-  }
-  std::random_device random;
-  char name[64];
-  std::snprintf(name, sizeof name, ".zanscript-check-%08x%08x.tmp", random(), random());
-  return folder + name;
-}
-
-// The copies hold a script that may be private: while they last, no one
-// else may read them.
-class OwnerOnly {
+// A private file in the temporary folder, for a moment: removed when it
+// goes.
+class ScratchFile {
  public:
-#if defined(ZAN_PLATFORM_WINDOWS)
-  // A new file takes the rights of its folder, the user's own temporary one.
-  OwnerOnly() {}
-  ~OwnerOnly() {}
-#else
-  OwnerOnly() : old_(umask(077)) {}
-  ~OwnerOnly() { umask(old_); }
-  OwnerOnly(const OwnerOnly&) = delete;
-  OwnerOnly& operator=(const OwnerOnly&) = delete;
+  ScratchFile() = default;
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  ~ScratchFile() {
+    if (!name_.empty()) WRemoveFile(name_.c_str());
+  }
+
+  // Makes the file and opens it for writing; false when none could be made.
+  bool Open(zan::UniqueFile* stream) { return WCreateScratchFile(stream->put(), &name_) == 0; }
+  // Makes the file, empty and closed: a save over it keeps its rights.
+  bool Create() {
+    zan::UniqueFile stream;
+    return Open(&stream) && std::fclose(stream.release()) == 0;
+  }
+  const WString& Name() const { return name_; }
 
  private:
-  mode_t old_;
-#endif
+  WString name_;
 };
 
 std::vector<WString> Strings(VARIANT* array) {
@@ -289,34 +235,7 @@ std::vector<WString> Strings(VARIANT* array) {
 
 }  // namespace
 
-Document::~Document() {
-#if !defined(ZAN_PLATFORM_WINDOWS)
-  if (lock_ >= 0) close(lock_);
-#endif
-}
-
-void Document::HoldForEdit(const WString& path) {
-#if !defined(ZAN_PLATFORM_WINDOWS)
-  std::string name = Utf8(path);
-  // A save renames a new file over the name: the lock taken on the old one
-  // is then no lock on the file, and the new one is locked instead.
-  for (int attempt = 0; attempt < 100 && lock_ < 0; ++attempt) {
-    int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return;
-    struct stat held, named;
-    bool file = fstat(fd, &held) == 0 && S_ISREG(held.st_mode);
-    if (file && flock(fd, LOCK_EX) == 0 && stat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
-        named.st_ino == held.st_ino) {
-      lock_ = fd;
-      return;
-    }
-    close(fd);
-    if (!file) return;
-  }
-#else
-  (void)path;
-#endif
-}
+void Document::HoldForEdit(const WString& path) { hold_.reset(WHoldForEdit(path.c_str(), true)); }
 
 bool Document::Load(const Component& component, const WString& path, const Encoding* from) {
   int error = 0;
@@ -335,25 +254,21 @@ bool Document::Load(const Component& component, const WString& path, const Encod
   // The library reads files, and a mark-less one as ANSI: standard input,
   // and another encoding, it reads from a copy, which carries the mark the
   // document then saves.
-  WString source = path;
-  std::string copy;
-  if (path == OLESTR("-") || (told_ && *from != kAnsi)) {
+  ScratchFile copy;
+  const bool copied = path == OLESTR("-") || (told_ && *from != kAnsi);
+  if (copied) {
     if (told_ && *from != kAnsi) {
       encoding_ = *from;
       bytes_.insert(0, MarkOf(encoding_));
       added_ = std::char_traits<char>::length(MarkOf(encoding_));
     }
-    OwnerOnly owner;
-    copy = TempName(path);
-    source.assign(copy.begin(), copy.end());
     zan::UniqueFile file;
-    bool written = WFOpen(file.put(), source.c_str(), OLESTR("wb")) == 0;
+    bool written = copy.Open(&file);
     if (written) {
       written = std::fwrite(bytes_.data(), 1, bytes_.size(), file.get()) == bytes_.size();
       written = std::fclose(file.release()) == 0 && written;
     }
     if (!written) {
-      std::remove(copy.c_str());
       PrintError(path.c_str(), "cannot read it: no temporary copy");
       return false;
     }
@@ -364,9 +279,8 @@ bool Document::Load(const Component& component, const WString& path, const Encod
   HRESULT result = E_FAIL;
   SetLastError(ERROR_SUCCESS);
   if (!script_ || FAILED(result = script_.As(&persist)) ||
-      FAILED(result = persist->Load(source.c_str(), 0)))
+      FAILED(result = persist->Load((copied ? copy.Name() : path).c_str(), 0)))
     result = WithCause(result);
-  if (!copy.empty()) std::remove(copy.c_str());
   if (FAILED(result)) {
     PrintError(path.c_str(), "cannot load the script: " + ReasonOf(result));
     return false;
@@ -393,31 +307,28 @@ std::string Document::Described() const {
          (told_ ? " (as --from said)" : "");
 }
 
-bool Document::SaveCopy(const WString& path, Encoding encoding, std::string* saved, std::string* why) {
-  OwnerOnly owner;
-  std::string copy = TempName(path);
-  WString copyName(copy.begin(), copy.end());
+bool Document::SaveCopy(Encoding encoding, std::string* saved, std::string* why) {
+  ScratchFile copy;
   zan::ComPtr<IPersistFile> persist;
-  HRESULT result;
+  HRESULT result = E_FAIL;
   int error = 0;
   SetLastError(ERROR_SUCCESS);
-  if (FAILED(result = script_->put_SaveEncoding(encoding)) ||
-      FAILED(result = script_.As(&persist)) ||
-      FAILED(result = persist->Save(copyName.c_str(), FALSE))) {
-    std::remove(copy.c_str());
+  if (!copy.Create() || FAILED(result = script_->put_SaveEncoding(encoding)) ||
+      FAILED(result = script_.As(&persist)) || FAILED(result = persist->Save(copy.Name().c_str(), FALSE))) {
     *why = ReasonOf(WithCause(result));
     return false;
   }
-  bool read = ReadAll(copyName, saved, &error);
-  std::remove(copy.c_str());
-  if (!read) *why = ErrnoReason(error);
-  return read;
+  if (!ReadAll(copy.Name(), saved, &error)) {
+    *why = ErrnoReason(error);
+    return false;
+  }
+  return true;
 }
 
 bool Document::Save(const WString& path, Encoding encoding) {
   if (path == OLESTR("-")) {
     std::string saved, why;
-    if (!SaveCopy(path, encoding, &saved, &why)) {
+    if (!SaveCopy(encoding, &saved, &why)) {
       PrintError(nullptr, "cannot save the script to the output (" + why + ")");
       return false;
     }
@@ -433,12 +344,12 @@ bool Document::Save(const WString& path, Encoding encoding) {
     std::string reason = ReasonOf(result);
     // A save creates the file when it is missing, so only its folder can be.
     if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) reason = "no such folder";
-    Kind kind = KindOf(path);
-    if (result == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) && kind == Kind::kFolder) reason = "is a folder";
-    if (result == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) && kind == Kind::kOther)
+    const WFileKind kind = WGetFileKind(path.c_str());
+    if (result == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) && kind == WFileKind::kFolder) reason = "is a folder";
+    if (result == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) && kind == WFileKind::kOther)
       reason = "is a device or a pipe, not a file";
     PrintError(path.c_str(), "cannot save the script (" + reason + "); " +
-                                 (kind == Kind::kFile ? "the file is unchanged" : "nothing was written"));
+                                 (kind == WFileKind::kFile ? "the file is unchanged" : "nothing was written"));
     return false;
   }
   return true;
@@ -460,7 +371,7 @@ bool Document::SavesAsRead(const WString& path, bool normalize) {
     return false;
   }
   std::string saved, failure;
-  if (!SaveCopy(path, encoding_, &saved, &failure)) {
+  if (!SaveCopy(encoding_, &saved, &failure)) {
     PrintError(path.c_str(), "cannot check what a save would write (" + failure + "); nothing was written");
     return false;
   }
@@ -504,23 +415,19 @@ bool Document::SavesAsRead(const WString& path, bool normalize) {
 }
 
 bool Document::ReadsBackAsEdited(const WString& path) {
-  OwnerOnly owner;
-  std::string copy = TempName(path);
-  WString copyName(copy.begin(), copy.end());
+  ScratchFile copy;
   Document back;
   back.script_ = component_->NewScript();
   zan::ComPtr<IPersistFile> persist, reread;
   HRESULT result = E_FAIL;
   SetLastError(ERROR_SUCCESS);
-  if (!back.script_ || FAILED(result = script_->put_SaveEncoding(encoding_)) || FAILED(result = script_.As(&persist)) ||
-      FAILED(result = persist->Save(copyName.c_str(), FALSE)) || FAILED(result = back.script_.As(&reread)) ||
-      FAILED(result = reread->Load(copyName.c_str(), 0))) {
-    result = WithCause(result);
-    std::remove(copy.c_str());
-    PrintError(path.c_str(), "cannot check what a save would write (" + ReasonOf(result) + "); nothing was written");
+  if (!copy.Create() || !back.script_ || FAILED(result = script_->put_SaveEncoding(encoding_)) ||
+      FAILED(result = script_.As(&persist)) || FAILED(result = persist->Save(copy.Name().c_str(), FALSE)) ||
+      FAILED(result = back.script_.As(&reread)) || FAILED(result = reread->Load(copy.Name().c_str(), 0))) {
+    PrintError(path.c_str(),
+               "cannot check what a save would write (" + ReasonOf(WithCause(result)) + "); nothing was written");
     return false;
   }
-  std::remove(copy.c_str());
   for (LONG i = 0, n = Size(); i < n || i < back.Size(); ++i) {
     if (i < n && i < back.Size() && Text(i) == back.Text(i) && Info(i) == back.Info(i)) continue;
     std::string now;

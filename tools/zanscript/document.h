@@ -7,7 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/unique_any.h"
 #include "component.h"
+#include "zanole/file_edit.h"
 #include "zanole/wstr.h"
 
 enum Encoding : LONG { kAnsi = 0, kUtf16le = 1, kUtf8 = 2 };
@@ -17,12 +19,11 @@ class Document {
   Document() = default;
   Document(const Document&) = delete;
   Document& operator=(const Document&) = delete;
-  ~Document();
 
   // Before Load, for an edit in place: waits until no other zanscript
   // edits the file, and keeps others waiting until the document goes, so
-  // that no edit saves over another made meanwhile. Where the target has
-  // no such lock (Windows), or the file cannot be opened, it does nothing.
+  // that no edit saves over another made meanwhile. Where the file cannot
+  // be held (none there, or no plain file), it does nothing.
   void HoldForEdit(const WString& path);
   // False, with the reason on stderr, when the file cannot be read. A file
   // without a byte order mark is read as ANSI unless from names another
@@ -65,10 +66,11 @@ class Document {
 
  private:
   // The bytes a save in this encoding writes, through a temporary copy
-  // (beside path if no temporary folder is named); false with the reason.
-  bool SaveCopy(const WString& path, Encoding encoding, std::string* saved, std::string* why);
+  // in the temporary folder; false with the reason.
+  bool SaveCopy(Encoding encoding, std::string* saved, std::string* why);
 
-  int lock_ = -1;  // the descriptor HoldForEdit locked
+  static void Release(WEditHold* hold) noexcept { WReleaseHold(hold); }
+  zan::UniqueAny<zan::HandleTraits<WEditHold*, &Document::Release>> hold_;  // HoldForEdit's
   const Component* component_ = nullptr;
   zan::ComPtr<IScript4> script_;
   Encoding encoding_ = kUtf8;

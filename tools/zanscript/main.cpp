@@ -140,20 +140,11 @@ int Usage(const std::string& message) {
 int main(int argc, char** argv) {
   UseBinaryStdio();
   std::vector<std::string> args;
-  for (const WString& arg : CommandLineArguments(argc, argv)) {
-    args.push_back(Utf8(arg));
-    // What is no Unicode text (bytes that are not UTF-8, half a surrogate
-    // pair) would become U+FFFD: another value, another file name.
-    bool faithful = Wide(args.back()) == arg;
-#if !defined(ZAN_PLATFORM_WINDOWS)
-    faithful = faithful && static_cast<int>(args.size()) <= argc && args.back() == argv[args.size() - 1];
-#endif
-#if defined(ZAN_PLATFORM_WINDOWS)
-    if (!faithful) return Usage("argument " + std::to_string(args.size() - 1) + " holds half a surrogate pair");
-#else
-    if (!faithful) return Usage("argument " + std::to_string(args.size() - 1) + " is not valid UTF-8");
-#endif
-  }
+  size_t untextual = 0;
+  std::string why;
+  if (!CommandLineArgumentsAreText(argc, argv, &untextual, &why))
+    return Usage("argument " + std::to_string(untextual) + " " + why);
+  for (const WString& arg : CommandLineArguments(argc, argv)) args.push_back(Utf8(arg));
   if (args.size() < 2) return Usage("a COMMAND is needed");
 
   CLI::App app("Inspect, convert and edit saved ZanScript files.", "zanscript");

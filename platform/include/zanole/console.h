@@ -4,6 +4,7 @@
 // everywhere, and the ANSI code page where the program may choose it.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "zanole/zanole.h"
@@ -12,6 +13,11 @@
 // argv as the program was given it: UTF-8 elsewhere, the wide command line
 // on Windows (argc and argv are then only used for their count).
 std::vector<WString> CommandLineArguments(int argc, char** argv);
+// Whether every argument is Unicode text, which CommandLineArguments gives
+// as it stands. One that is not (bytes that are not UTF-8 elsewhere, half
+// a surrogate pair on Windows) would arrive with U+FFFD in it: another
+// value, another file name. *index and *why then say which and why.
+bool CommandLineArgumentsAreText(int argc, char** argv, size_t* index, std::string* why);
 void UseBinaryStdio();
 // Whether this program may choose the code page CP_ACP stands for: on
 // Linux it may (1252 until it does); on Windows the system's setting decides.

@@ -30,3 +30,12 @@ HRESULT Results(IUnknown* unknown) {
   }
   return S_OK;
 }
+
+#if defined(ZAN_PLATFORM_WINDOWS)  // BAD
+#endif
+#ifdef _WIN32  // BAD
+#endif
+#  if !defined(__linux__) && X  // BAD
+#endif
+#if defined(ZAN_FEATURE)
+#endif

@@ -1,0 +1,115 @@
+// Scratch files, file kinds and edit holds over POSIX: mkostemp makes a
+// scratch file new and private in one step; a hold is flock on the file.
+#include "zanole/file_edit.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "faults.h"
+#include "utf8_text.h"
+#include "zanole/crt_errors.h"
+
+struct WEditHold {
+  int fd;
+};
+
+namespace {
+
+int Failed(int error) {
+  FailWithErrno(error);
+  return error;
+}
+
+// The temporary folder the environment names, if its name is UTF-8 the
+// wide name can carry; else /tmp.
+std::string TemporaryFolder() {
+  const char* named = std::getenv("TMPDIR");
+  std::string folder = named && *named ? named : "/tmp";
+  std::string back;
+  if (!zanole::Utf8FromWide(zanole::WideFromUtf8(folder).c_str(), &back) || back != folder) folder = "/tmp";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+}  // namespace
+
+WFileKind WGetFileKind(const WCHAR* name) noexcept {
+  std::string path;
+  struct stat st;
+  if (!name || !zanole::Utf8FromWide(name, &path) || stat(path.c_str(), &st) != 0) return WFileKind::kMissing;
+  if (S_ISDIR(st.st_mode)) return WFileKind::kFolder;
+  return S_ISREG(st.st_mode) ? WFileKind::kFile : WFileKind::kOther;
+}
+
+int WCreateScratchFile(FILE** file, WString* name) noexcept {
+  if (!file || !name) return Failed(EINVAL);
+  *file = nullptr;
+  try {
+    std::string path = TemporaryFolder() + ".zan-scratch-XXXXXX";
+    const int fd = mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) return Failed(errno);
+    *file = zanole::StreamWithFaults(fdopen(fd, "wb"), "wb");
+    if (!*file) {
+      const int error = errno;
+      close(fd);
+      unlink(path.c_str());
+      return Failed(error);
+    }
+    *name = zanole::WideFromUtf8(path);
+    return 0;
+  } catch (...) {
+    return Failed(ENOMEM);
+  }
+}
+
+int WRemoveFile(const WCHAR* name) noexcept {
+  try {
+    std::string path;
+    if (!name || !zanole::Utf8FromWide(name, &path)) return Failed(EINVAL);
+    return unlink(path.c_str()) == 0 ? 0 : Failed(errno);
+  } catch (...) {
+    return Failed(ENOMEM);
+  }
+}
+
+WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
+  try {
+    std::string path;
+    if (!name || !zanole::Utf8FromWide(name, &path)) return FailWithErrno(EINVAL), nullptr;
+    // A save that renamed a new file over the name while this one waited
+    // leaves the lock on a file the name no longer leads to: take it again.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+      if (fd < 0) return FailWithErrno(errno), nullptr;
+      struct stat held, named;
+      if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+        close(fd);
+        return FailWithErrno(EINVAL), nullptr;
+      }
+      if (flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+        const int error = errno;
+        close(fd);
+        if (error == EWOULDBLOCK) return SetLastError(ERROR_LOCK_VIOLATION), nullptr;
+        return FailWithErrno(error), nullptr;
+      }
+      if (stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+        return new WEditHold{fd};
+      close(fd);
+    }
+    return FailWithErrno(EAGAIN), nullptr;
+  } catch (...) {
+    return FailWithErrno(ENOMEM), nullptr;
+  }
+}
+
+void WReleaseHold(WEditHold* hold) noexcept {
+  if (!hold) return;
+  close(hold->fd);
+  delete hold;
+}

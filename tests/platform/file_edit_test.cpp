@@ -1,0 +1,120 @@
+// The file services of an edit in place: what a name stands for, private
+// scratch files, and holds that keep other holds waiting while reads,
+// writes and a save that puts a new file in the old one's place go on.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "support/temp_folder.h"
+#include "zanole/file_edit.h"
+#include "zanole/wfile.h"
+
+namespace {
+
+std::string ReadAll(const WString& name) {
+  FILE* file = nullptr;
+  if (WFOpen(&file, name.c_str(), OLESTR("rb")) != 0) return "(unreadable)";
+  std::string bytes;
+  for (int c; (c = std::fgetc(file)) != EOF;) bytes += static_cast<char>(c);
+  std::fclose(file);
+  return bytes;
+}
+
+// Whether another editor (another thread, as a hold belongs to the thread
+// that took it) could hold the file now; it lets go at once. Otherwise
+// *error is why not.
+bool OthersMayHold(const WString& name, DWORD* error = nullptr) {
+  bool held = false;
+  std::thread other([&] {
+    WEditHold* hold = WHoldForEdit(name.c_str(), false);
+    held = hold != nullptr;
+    if (error) *error = held ? 0 : GetLastError();
+    WReleaseHold(hold);
+  });
+  other.join();
+  return held;
+}
+
+TEST(FileEdit, TellsAFileFromAFolderAndFromNothing) {
+  zantest::TempFolder folder;
+  folder.Write("script", "x");
+  EXPECT_EQ(WFileKind::kFile, WGetFileKind(folder.WidePath("script").c_str()));
+  EXPECT_EQ(WFileKind::kFolder, WGetFileKind(folder.WidePath(".").c_str()));
+  EXPECT_EQ(WFileKind::kMissing, WGetFileKind(folder.WidePath("none").c_str()));
+  EXPECT_EQ(WFileKind::kMissing, WGetFileKind(nullptr));
+}
+
+TEST(FileEdit, ScratchFilesAreNewEachTimeAndGoWhenRemoved) {
+  FILE* first = nullptr;
+  FILE* second = nullptr;
+  WString firstName, secondName;
+  ASSERT_EQ(0, WCreateScratchFile(&first, &firstName));
+  ASSERT_EQ(0, WCreateScratchFile(&second, &secondName));
+  EXPECT_NE(firstName, secondName);
+  EXPECT_EQ(3u, std::fwrite("abc", 1, 3, first));
+  EXPECT_EQ(0, std::fclose(first));
+  EXPECT_EQ(0, std::fclose(second));
+  EXPECT_EQ("abc", ReadAll(firstName));
+  EXPECT_EQ("", ReadAll(secondName));
+
+  EXPECT_EQ(0, WRemoveFile(firstName.c_str()));
+  EXPECT_EQ(WFileKind::kMissing, WGetFileKind(firstName.c_str()));
+  EXPECT_NE(0, WRemoveFile(firstName.c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+  EXPECT_EQ(0, WRemoveFile(secondName.c_str()));
+}
+
+TEST(FileEdit, AHoldKeepsOtherHoldsOutUntilItGoes) {
+  zantest::TempFolder folder;
+  folder.Write("script", "old");
+  const WString name = folder.WidePath("script");
+  EXPECT_TRUE(OthersMayHold(name));
+  WEditHold* first = WHoldForEdit(name.c_str(), true);
+  ASSERT_NE(nullptr, first);
+  DWORD error = 0;
+  EXPECT_FALSE(OthersMayHold(name, &error));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_LOCK_VIOLATION), error);
+  WReleaseHold(first);
+  EXPECT_TRUE(OthersMayHold(name));
+}
+
+TEST(FileEdit, AHeldFileIsStillReadWrittenAndSaved) {
+  zantest::TempFolder folder;
+  folder.Write("script", "old");
+  const WString name = folder.WidePath("script");
+  WEditHold* held = WHoldForEdit(name.c_str(), true);
+  ASSERT_NE(nullptr, held);
+  EXPECT_EQ("old", ReadAll(name));
+  // By the name as given too: a relative one takes another way on Windows.
+  for (const WString& saved : {name, WString(OLESTR("zan-held.script"))}) {
+    if (saved != name) {
+      FILE* file = nullptr;
+      ASSERT_EQ(0, WFOpen(&file, saved.c_str(), OLESTR("wb")));
+      std::fclose(file);
+    }
+    WEditHold* hold = saved == name ? nullptr : WHoldForEdit(saved.c_str(), true);
+    WFileSave* save = WBeginSave(saved.c_str());
+    ASSERT_NE(nullptr, save) << GetLastError();
+    std::fputs("new", WSaveStream(save));
+    EXPECT_TRUE(WCommitSave(save)) << GetLastError();
+    EXPECT_EQ("new", ReadAll(saved));
+    WReleaseHold(hold);
+    if (saved != name) WRemoveFile(saved.c_str());
+  }
+  // The save put a new file in the name's place, which the old hold does
+  // not cover: the next editor holds it and reads what was saved.
+  EXPECT_TRUE(OthersMayHold(name));
+  WReleaseHold(held);
+}
+
+TEST(FileEdit, OnlyAFileThatIsThereIsHeld) {
+  zantest::TempFolder folder;
+  EXPECT_EQ(nullptr, WHoldForEdit(folder.WidePath("none").c_str(), false));
+  EXPECT_EQ(nullptr, WHoldForEdit(folder.WidePath(".").c_str(), false));
+  EXPECT_EQ(nullptr, WHoldForEdit(nullptr, false));
+  WReleaseHold(nullptr);
+}
+
+}  // namespace
