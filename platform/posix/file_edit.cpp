@@ -9,14 +9,32 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
+#include <new>
+#include <set>
 #include <string>
+#include <thread>
+#include <tuple>
 
 #include "faults.h"
 #include "utf8_text.h"
 #include "zanole/crt_errors.h"
 
+namespace {
+
+// A file held and the thread that holds it.
+using Holder = std::tuple<dev_t, ino_t, std::thread::id>;
+
+// The holds of the process by thread: flock keeps a thread's second hold
+// of a file waiting for its first, forever.
+std::mutex g_holdersLock;
+std::set<Holder> g_holders;
+
+}  // namespace
+
 struct WEditHold {
   int fd;
+  Holder holder;
 };
 
 namespace {
@@ -54,10 +72,12 @@ int WCreateScratchFile(FILE** file, WString* name) noexcept {
     std::string path = TemporaryFolder() + ".zan-scratch-XXXXXX";
     const int fd = mkostemp(path.data(), O_CLOEXEC);
     if (fd < 0) return Failed(errno);
-    *file = zanole::StreamWithFaults(fdopen(fd, "wb"), "wb");
+    FILE* opened = fdopen(fd, "wb");
+    if (!opened) close(fd);
+    // A stream the faults refuse is closed already, and its descriptor with it.
+    *file = opened ? zanole::StreamWithFaults(opened, "wb") : nullptr;
     if (!*file) {
       const int error = errno;
-      close(fd);
       unlink(path.c_str());
       return Failed(error);
     }
@@ -92,14 +112,37 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
         close(fd);
         return FailWithErrno(EINVAL), nullptr;
       }
+      const Holder holder{held.st_dev, held.st_ino, std::this_thread::get_id()};
+      bool mine;
+      {
+        std::lock_guard<std::mutex> lock(g_holdersLock);
+        mine = g_holders.count(holder) != 0;
+      }
+      if (mine) {
+        close(fd);
+        return SetLastError(ERROR_LOCK_VIOLATION), nullptr;
+      }
       if (flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
         const int error = errno;
         close(fd);
         if (error == EWOULDBLOCK) return SetLastError(ERROR_LOCK_VIOLATION), nullptr;
         return FailWithErrno(error), nullptr;
       }
-      if (stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
-        return new WEditHold{fd};
+      if (stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+        // Out of memory here, the descriptor would keep the lock for good.
+        WEditHold* hold = new (std::nothrow) WEditHold{fd, holder};
+        try {
+          if (hold) {
+            std::lock_guard<std::mutex> lock(g_holdersLock);
+            g_holders.insert(holder);
+            return hold;
+          }
+        } catch (...) {
+        }
+        delete hold;
+        close(fd);
+        return FailWithErrno(ENOMEM), nullptr;
+      }
       close(fd);
     }
     return FailWithErrno(EAGAIN), nullptr;
@@ -110,6 +153,10 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
 
 void WReleaseHold(WEditHold* hold) noexcept {
   if (!hold) return;
+  {
+    std::lock_guard<std::mutex> lock(g_holdersLock);
+    g_holders.erase(hold->holder);
+  }
   close(hold->fd);
   delete hold;
 }

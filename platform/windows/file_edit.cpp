@@ -11,13 +11,29 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
+#include <mutex>
 #include <new>
+#include <set>
 #include <sys/stat.h>
+#include <utility>
 
 #include "zanole/crt_errors.h"
 
+namespace {
+
+// A file held, by its mutex's name, and the thread that holds it.
+using Holder = std::pair<WString, DWORD>;
+
+// The holds of the process by thread: a mutex lets the thread that owns
+// it take it again, where a second hold of a file is to wait.
+std::mutex g_holdersLock;
+std::set<Holder> g_holders;
+
+}  // namespace
+
 struct WEditHold {
   HANDLE mutex;
+  Holder holder;
 };
 
 namespace {
@@ -99,19 +115,33 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
     for (int attempt = 0; attempt < 100; ++attempt) {
       const WString identity = IdentityOf(name);
       if (identity.empty()) return nullptr;
+      Holder holder{identity, GetCurrentThreadId()};
+      {
+        std::lock_guard<std::mutex> lock(g_holdersLock);
+        if (g_holders.count(holder)) return SetLastError(ERROR_LOCK_VIOLATION), nullptr;
+      }
       const HANDLE mutex = CreateMutexW(nullptr, FALSE, identity.c_str());
       if (!mutex) return nullptr;
       // An editor that ended without letting go leaves the mutex abandoned,
       // and the file free.
       const DWORD waited = WaitForSingleObject(mutex, wait ? INFINITE : 0);
       if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        const DWORD error = waited == WAIT_TIMEOUT ? ERROR_LOCK_VIOLATION : GetLastError();
         CloseHandle(mutex);
-        return SetLastError(waited == WAIT_TIMEOUT ? ERROR_LOCK_VIOLATION : GetLastError()), nullptr;
+        return SetLastError(error), nullptr;
       }
       // A save that put a new file in the name's place while this one
       // waited leaves the mutex of a file the name no longer leads to.
       const bool same = IdentityOf(name) == identity;
-      if (WEditHold* hold = same ? new (std::nothrow) WEditHold{mutex} : nullptr) return hold;
+      if (WEditHold* hold = same ? new (std::nothrow) WEditHold{mutex, holder} : nullptr) {
+        try {
+          std::lock_guard<std::mutex> lock(g_holdersLock);
+          g_holders.insert(hold->holder);
+          return hold;
+        } catch (...) {
+          delete hold;
+        }
+      }
       ReleaseMutex(mutex);
       CloseHandle(mutex);
       if (same) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
@@ -124,6 +154,10 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
 
 void WReleaseHold(WEditHold* hold) noexcept {
   if (!hold) return;
+  {
+    std::lock_guard<std::mutex> lock(g_holdersLock);
+    g_holders.erase(hold->holder);
+  }
   ReleaseMutex(hold->mutex);
   CloseHandle(hold->mutex);
   delete hold;

@@ -80,6 +80,32 @@ TEST(FileEdit, AHoldKeepsOtherHoldsOutUntilItGoes) {
   EXPECT_TRUE(OthersMayHold(name));
 }
 
+// Its own hold keeps a thread out as much as another's: a second hold
+// would wait for the first forever (a lock of the file), or be granted
+// (a mutex, which its owner takes again).
+TEST(FileEdit, AThreadThatHoldsAFileCannotHoldItAgain) {
+  zantest::TempFolder folder;
+  folder.Write("script", "old");
+  const WString name = folder.WidePath("script");
+  WEditHold* first = WHoldForEdit(name.c_str(), true);
+  ASSERT_NE(nullptr, first);
+  for (bool wait : {false, true}) {
+    SetLastError(ERROR_SUCCESS);
+    WEditHold* second = WHoldForEdit(name.c_str(), wait);
+    EXPECT_EQ(nullptr, second) << "wait " << wait;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_LOCK_VIOLATION), GetLastError()) << "wait " << wait;
+    WReleaseHold(second);
+  }
+  EXPECT_FALSE(OthersMayHold(name));
+  WReleaseHold(first);
+  // Let go, the file is the thread's to hold again.
+  WEditHold* again = WHoldForEdit(name.c_str(), false);
+  EXPECT_NE(nullptr, again);
+  EXPECT_FALSE(OthersMayHold(name));
+  WReleaseHold(again);
+  EXPECT_TRUE(OthersMayHold(name));
+}
+
 TEST(FileEdit, AHeldFileIsStillReadWrittenAndSaved) {
   zantest::TempFolder folder;
   folder.Write("script", "old");

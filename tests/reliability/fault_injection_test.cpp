@@ -10,16 +10,32 @@
 
 #if defined(ZAN_PLATFORM_POSIX)
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/script_registration.h"
 #include "support/temp_folder.h"
+#include "zanole/file_edit.h"
+
+// Every close of the process, the library's included: one of a descriptor
+// closed already would, in a process with threads, close another's file.
+std::atomic<int> g_closedTwice{0};
+extern "C" int close(int fd) {
+  const long result = syscall(SYS_close, fd);
+  if (result != 0 && errno == EBADF) ++g_closedTwice;
+  return static_cast<int>(result);
+}
 
 // The C++ allocations of the whole process, the library's included, count
 // against the armed fault. (They are malloc's blocks, freed with free.)
@@ -499,6 +515,63 @@ TEST_F(FaultInjectionTest, ADictionaryGrowingOrShrinkingPastALinesSizeFailsClean
     }
   }
   std::printf("[ FAULTS ] %d dictionary allocation faults met\n", faults);
+}
+
+// A hold that fails midway leaves no lock that keeps the next editor out.
+TEST(FileEditFaults, AFailedHoldLeavesTheFileFree) {
+  TempFolder folder;
+  folder.Write("script", "x");
+  const WString name = folder.WidePath("script");
+  int failures = 0;
+  for (LONG k = 0;; ++k) {
+    WEditHold* hold;
+    {
+      ArmedAllocationFault fault(k);
+      hold = WHoldForEdit(name.c_str(), false);
+    }
+    if (hold) {
+      WReleaseHold(hold);
+      break;
+    }
+    ++failures;
+    bool others = false;
+    std::thread other([&] {
+      WEditHold* next = WHoldForEdit(name.c_str(), false);
+      others = next != nullptr;
+      WReleaseHold(next);
+    });
+    other.join();
+    ASSERT_TRUE(others) << "allocation " << k << " failed, and the file stays held";
+  }
+  EXPECT_LT(0, failures);
+}
+
+// A scratch file that fails midway leaves no file, and closes no
+// descriptor twice.
+TEST(FileEditFaults, AFailedScratchFileLeavesNothingBehind) {
+  TempFolder folder;
+  folder.Write("script", "x");
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string oldTmp = tmp ? tmp : "";
+  setenv("TMPDIR", folder.Path("").c_str(), 1);
+  const int before = g_closedTwice;
+  FILE* file = nullptr;
+  WString scratch;
+  ZanInjectFileFault(ZAN_FAULT_OPEN, 0);
+  const int error = WCreateScratchFile(&file, &scratch);
+  const bool fired = ZanFileFaultFired();
+  ZanInjectFileFault(ZAN_FAULT_NONE, 0);
+  if (tmp) {
+    setenv("TMPDIR", oldTmp.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(std::vector<std::string>{"script"}, FilesIn(folder));
+  EXPECT_TRUE(fired);
+  EXPECT_EQ(ENOSPC, error);
+  EXPECT_EQ(nullptr, file);
+  EXPECT_TRUE(scratch.empty());
+  EXPECT_EQ(before, g_closedTwice.load());
 }
 
 }  // namespace

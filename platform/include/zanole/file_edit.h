@@ -27,7 +27,9 @@ int WRemoveFile(const WCHAR* name) noexcept;
 // Reads and writes of the file go on as before: only holds wait for holds.
 // A save that puts a new file in the old one's place leaves the hold on
 // the old one, so a hold is taken on the file the name leads to once it
-// is had. A hold belongs to the thread that took it, which lets it go.
+// is had. A hold belongs to the thread that took it, which lets it go;
+// a second hold of a file by the thread that holds it fails at once with
+// ERROR_LOCK_VIOLATION, as it would wait for itself.
 // Null, with the reason recorded, when the name is no regular file.
 struct WEditHold;
 WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept;
