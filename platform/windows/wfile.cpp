@@ -197,6 +197,23 @@ WFileSave* Begin(const WCHAR* name) {
   return save->stream ? save.release() : nullptr;
 }
 
+// A handle another program has on the target for a moment (an editor
+// asking which file it is before it waits its turn, an indexer) refuses
+// its replacement: that is tried again for a while before the save fails.
+bool Replace(const WFileSave* save, bool exists) {
+  for (int attempt = 0;; ++attempt) {
+    if ((exists && ReplaceFileW(save->target.c_str(), save->temporary.c_str(), nullptr,
+                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) ||
+        MoveFileExW(save->temporary.c_str(), save->target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+        (save->attributes & FILE_ATTRIBUTE_READONLY) || attempt == 50)
+      return false;
+    Sleep(10);
+  }
+}
+
 bool Commit(WFileSave* save) {
   FILE* stream = std::exchange(save->stream, nullptr);
   bool ok = FFlushToDisk(stream);
@@ -206,11 +223,7 @@ bool Commit(WFileSave* save) {
   if (!ok) return false;
   if (save->temporary.empty()) return TruncateAt(save->file, size);
   const bool exists = save->attributes != INVALID_FILE_ATTRIBUTES;
-  if (!(exists && ReplaceFileW(save->target.c_str(), save->temporary.c_str(), nullptr,
-                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) &&
-      !MoveFileExW(save->temporary.c_str(), save->target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return false;
+  if (!Replace(save, exists)) return false;
   save->temporary.clear();
   if (exists) {
     KeptError kept;
