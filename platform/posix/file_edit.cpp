@@ -39,11 +39,6 @@ struct WEditHold {
 
 namespace {
 
-int Failed(int error) {
-  FailWithErrno(error);
-  return error;
-}
-
 // The temporary folder the environment names, if its name is UTF-8 the
 // wide name can carry; else /tmp.
 std::string TemporaryFolder() {
@@ -66,12 +61,12 @@ WFileKind WGetFileKind(const WCHAR* name) noexcept {
 }
 
 int WCreateScratchFile(FILE** file, WString* name) noexcept {
-  if (!file || !name) return Failed(EINVAL);
+  if (!file || !name) return ErrnoResult(EINVAL);
   *file = nullptr;
   try {
     std::string path = TemporaryFolder() + ".zan-scratch-XXXXXX";
     const int fd = mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0) return Failed(errno);
+    if (fd < 0) return ErrnoResult(errno);
     FILE* opened = fdopen(fd, "wb");
     if (!opened) close(fd);
     // A stream the faults refuse is closed already, and its descriptor with it.
@@ -79,22 +74,22 @@ int WCreateScratchFile(FILE** file, WString* name) noexcept {
     if (!*file) {
       const int error = errno;
       unlink(path.c_str());
-      return Failed(error);
+      return ErrnoResult(error);
     }
     *name = zanole::WideFromUtf8(path);
     return 0;
   } catch (...) {
-    return Failed(ENOMEM);
+    return ErrnoResult(ENOMEM);
   }
 }
 
 int WRemoveFile(const WCHAR* name) noexcept {
   try {
     std::string path;
-    if (!name || !zanole::Utf8FromWide(name, &path)) return Failed(EINVAL);
-    return unlink(path.c_str()) == 0 ? 0 : Failed(errno);
+    if (!name || !zanole::Utf8FromWide(name, &path)) return ErrnoResult(EINVAL);
+    return unlink(path.c_str()) == 0 ? 0 : ErrnoResult(errno);
   } catch (...) {
-    return Failed(ENOMEM);
+    return ErrnoResult(ENOMEM);
   }
 }
 

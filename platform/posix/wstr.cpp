@@ -18,26 +18,18 @@ bool IsWSpace(WCHAR c) {
   }
 }
 
-namespace {
-// _wfopen_s's result, with its reason recorded for GetLastError.
-int OpenFailed(int error) {
-  FailWithErrno(error);
-  return error;
-}
-}  // namespace
-
 int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode) {
-  if (!file) return OpenFailed(EINVAL);
+  if (!file) return ErrnoResult(EINVAL);
   *file = nullptr;
-  if (!name || !mode) return OpenFailed(EINVAL);
+  if (!name || !mode) return ErrnoResult(EINVAL);
   std::string path, flags;
-  if (!zanole::Utf8FromWide(name, &path)) return OpenFailed(EILSEQ);
+  if (!zanole::Utf8FromWide(name, &path)) return ErrnoResult(EILSEQ);
   // The Windows text/binary letters and an encoding suffix mean nothing here.
   for (const WCHAR* m = mode; *m && *m != u','; ++m) {
     if (*m == u'r' || *m == u'w' || *m == u'a' || *m == u'+' || *m == u'b') flags += static_cast<char>(*m);
-    else if (*m != u't' && *m != u' ') return OpenFailed(EINVAL);
+    else if (*m != u't' && *m != u' ') return ErrnoResult(EINVAL);
   }
-  if (flags.empty()) return OpenFailed(EINVAL);
+  if (flags.empty()) return ErrnoResult(EINVAL);
   *file = zanole::StreamWithFaults(std::fopen(path.c_str(), flags.c_str()), flags.c_str());
-  return *file ? 0 : OpenFailed(errno);
+  return *file ? 0 : ErrnoResult(errno);
 }

@@ -38,11 +38,6 @@ struct WEditHold {
 
 namespace {
 
-int Failed(int error) {
-  FailWithErrno(error);
-  return error;
-}
-
 // The identity of the file name leads to, as text; empty, with the reason
 // recorded, when there is none or it is no file on a disk.
 WString IdentityOf(const WCHAR* name) {
@@ -71,42 +66,42 @@ WFileKind WGetFileKind(const WCHAR* name) noexcept {
 }
 
 int WCreateScratchFile(FILE** file, WString* name) noexcept {
-  if (!file || !name) return Failed(EINVAL);
+  if (!file || !name) return ErrnoResult(EINVAL);
   *file = nullptr;
   try {
     // The user's own temporary folder, whose rights a new file in it takes.
     WCHAR folder[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH) return Failed(ENOENT);
+    if (length == 0 || length > MAX_PATH) return ErrnoResult(ENOENT);
     for (int attempt = 0; attempt < 100; ++attempt) {
       unsigned int high = 0, low = 0;
-      if (rand_s(&high) != 0 || rand_s(&low) != 0) return Failed(EAGAIN);
+      if (rand_s(&high) != 0 || rand_s(&low) != 0) return ErrnoResult(EAGAIN);
       WCHAR random[40];
       swprintf(random, 40, L".zan-scratch-%08x%08x.tmp", high, low);
       WString path = WString(folder) + random;
       const int fd = _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY | _O_NOINHERIT,
                             _S_IREAD | _S_IWRITE);
       if (fd < 0 && errno == EEXIST) continue;
-      if (fd < 0) return Failed(errno);
+      if (fd < 0) return ErrnoResult(errno);
       *file = _fdopen(fd, "wb");
       if (!*file) {
         const int error = errno;
         _close(fd);
         _wremove(path.c_str());
-        return Failed(error);
+        return ErrnoResult(error);
       }
       *name = std::move(path);
       return 0;
     }
-    return Failed(EEXIST);
+    return ErrnoResult(EEXIST);
   } catch (...) {
-    return Failed(ENOMEM);
+    return ErrnoResult(ENOMEM);
   }
 }
 
 int WRemoveFile(const WCHAR* name) noexcept {
-  if (!name) return Failed(EINVAL);
-  return _wremove(name) == 0 ? 0 : Failed(errno);
+  if (!name) return ErrnoResult(EINVAL);
+  return _wremove(name) == 0 ? 0 : ErrnoResult(errno);
 }
 
 WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {

@@ -26,18 +26,10 @@ int VSWPrintf(WCHAR* buf, size_t count, const WCHAR* fmt, va_list args) {
   return _vsnwprintf(buf, count, fmt, args);
 }
 
-namespace {
-// _wfopen_s's result, with its reason recorded for GetLastError.
-int OpenFailed(int error) {
-  FailWithErrno(error);
-  return error;
-}
-}  // namespace
-
 int WFOpen(FILE** file, const WCHAR* name, const WCHAR* mode) {
-  if (!file) return OpenFailed(EINVAL);
+  if (!file) return ErrnoResult(EINVAL);
   *file = nullptr;
-  if (!name || !mode) return OpenFailed(EINVAL);
+  if (!name || !mode) return ErrnoResult(EINVAL);
   *file = _wfopen(name, mode);
-  return *file ? 0 : OpenFailed(errno);
+  return *file ? 0 : ErrnoResult(errno);
 }

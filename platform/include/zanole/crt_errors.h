@@ -12,3 +12,10 @@ inline bool FailWithErrno(int error) {
   SetLastError(Win32ErrorFromErrno(error));
   return false;
 }
+
+// For calls that answer with the errno itself (_wfopen_s and the like):
+// records error for GetLastError as FailWithErrno does, and gives it back.
+inline int ErrnoResult(int error) {
+  FailWithErrno(error);
+  return error;
+}
