@@ -63,9 +63,7 @@ int CatCommand(const Component& component, const Request& request) {
     Print(out);
     // show says it on its first line; cat's output has no place for it, and
     // output with a line missing is no success.
-    std::string doubt = document.Doubt();
-    if (!doubt.empty()) PrintError(path.c_str(), doubt);
-    if (!document.ReadWhole()) status = kFailed;
+    if (!document.ReportDoubt(path)) status = kFailed;
   }
   return status;
 }
@@ -132,11 +130,7 @@ int InfoCommand(const Component& component, const Request& request) {
   if (!document.Load(component, path, FromOf(request))) return kFailed;
   // Past a line the reader left out, a LINE is not the file's line of
   // that number: no answer is better than another line's.
-  if (action == "get" || action == "list") {
-    std::string doubt = document.Doubt();
-    if (!doubt.empty()) PrintError(path.c_str(), doubt);
-    if (!document.ReadWhole()) return kFailed;
-  }
+  if ((action == "get" || action == "list") && !document.ReportDoubt(path)) return kFailed;
   LONG line = 0;
   int status = 0;
   if (!ParseLine(request.line, document, path, &line, &status)) return status;
@@ -169,8 +163,7 @@ int InfoCommand(const Component& component, const Request& request) {
       PrintError(path.c_str(), "cannot delete \"" + Utf8(key) + "\"");
       return kFailed;
     }
-    if (!document.ReadsBackAsEdited(path) || !document.Unchanged(path)) return kFailed;
-    return document.Save(path, document.FileEncoding()) ? 0 : kFailed;
+    return document.SaveEdit(path) ? 0 : kFailed;
   }
   const WString& newValue = request.value;
   for (const WString* text : {&key, &newValue}) {
@@ -187,6 +180,5 @@ int InfoCommand(const Component& component, const Request& request) {
     PrintError(path.c_str(), "cannot set \"" + Utf8(key) + "\"");
     return kFailed;
   }
-  if (!document.ReadsBackAsEdited(path) || !document.Unchanged(path)) return kFailed;
-  return document.Save(path, document.FileEncoding()) ? 0 : kFailed;
+  return document.SaveEdit(path) ? 0 : kFailed;
 }

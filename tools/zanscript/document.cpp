@@ -298,7 +298,12 @@ std::string Document::Doubt() const {
   return why;
 }
 
-bool Document::ReadWhole() const { return NotText(bytes_, encoding_).empty(); }
+bool Document::ReportDoubt(const WString& path) const {
+  const std::string doubt = Doubt();
+  if (doubt.empty()) return true;
+  PrintError(path.c_str(), doubt);
+  return NotText(bytes_, encoding_).empty();
+}
 
 std::string Document::Described() const {
   std::string name = NameOf(encoding_);
@@ -412,6 +417,10 @@ bool Document::SavesAsRead(const WString& path, bool normalize) {
   PrintError(path.c_str(), "a save would change what the format does not keep: " + changes +
                                "; --normalize accepts this; nothing was written");
   return false;
+}
+
+bool Document::SaveEdit(const WString& path) {
+  return ReadsBackAsEdited(path) && Unchanged(path) && Save(path, encoding_);
 }
 
 bool Document::ReadsBackAsEdited(const WString& path) {

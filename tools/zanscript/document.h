@@ -44,10 +44,10 @@ class Document {
   // normalize. False, with the reason on stderr, when refused.
   bool SavesAsRead(const WString& path, bool normalize);
 
-  // Whether the document, saved now, reads back line for line as it
-  // stands: the format has no escaping, and an edit can give a line what it
-  // cannot hold. False, with the line at fault on stderr, when not.
-  bool ReadsBackAsEdited(const WString& path);
+  // Saves an edit in place in the file's encoding, once the document reads
+  // back as edited and the file still holds what was read. False, with the
+  // reason on stderr, when it does not or the save fails.
+  bool SaveEdit(const WString& path);
 
   LONG Size() const;
   WString Text(LONG line) const;
@@ -61,10 +61,16 @@ class Document {
   // Why the file may not be what it was read as (not text in its encoding,
   // or UTF-8 taken as ANSI), naming the first line at fault; empty if none.
   std::string Doubt() const;
-  // Whether the reader took every line whole: none undecodable or skipped.
-  bool ReadWhole() const;
+  // Says on stderr why the file may not be what it was read as, if it may
+  // not; whether the reader took every line whole (none undecodable or
+  // skipped) all the same.
+  bool ReportDoubt(const WString& path) const;
 
  private:
+  // Whether the document, saved now, reads back line for line as it
+  // stands: the format has no escaping, and an edit can give a line what it
+  // cannot hold. False, with the line at fault on stderr, when not.
+  bool ReadsBackAsEdited(const WString& path);
   // The bytes a save in this encoding writes, through a temporary copy
   // in the temporary folder; false with the reason.
   bool SaveCopy(Encoding encoding, std::string* saved, std::string* why);
