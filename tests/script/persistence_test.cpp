@@ -117,6 +117,30 @@ TEST_F(PersistenceTest, MarksAndUnitsOfEachEncoding) {
   EXPECT_EQ(std::string("\xFF\xFE" "a\0\r\0\n\0\xE9\0", 10), Saved(FE_UTF16LE));
 }
 
+// In code page 1252 "\u00EF\u00BB\u00BF" is the UTF-8 mark's bytes and
+// "\u00FF\u00FE" the UTF-16LE mark's: an ANSI file that began with them
+// would read back as another encoding, so the save is refused. Elsewhere in
+// the file, or in a file with a mark, they are plain text.
+TEST_F(PersistenceTest, AnAnsiFileNeverBeginsLikeAnotherEncodingsMark) {
+  folder_.Write("keep.txt", "old bytes");
+  for (const WCHAR* mark : {OLESTR("\u00EF\u00BB\u00BFtext"), OLESTR("\u00FF\u00FE")}) {
+    ASSERT_HR(S_OK, script_->Empty());
+    Append(mark);
+    Append(OLESTR("second"));
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_HR(E_FAIL, Save("keep.txt", FE_ANSI));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION), GetLastError());
+    EXPECT_EQ("old bytes", folder_.Read("keep.txt"));
+    for (LONG encoding : {FE_UTF16LE, FE_UTF8}) {
+      ASSERT_HR(S_OK, Save("marked.txt", encoding));
+      EXPECT_EQ(Dump(script_.get()), Dump(Loaded("marked.txt").get()));
+    }
+    ASSERT_HR(S_OK, script_->InsertScriptLine(0, Text(OLESTR(""))));
+    ASSERT_HR(S_OK, Save("later.txt", FE_ANSI));
+    EXPECT_EQ(Dump(script_.get()), Dump(Loaded("later.txt").get()));
+  }
+}
+
 TEST_F(PersistenceTest, InformationIsWrittenAfterTheMarkerInKeyOrder) {
   Append(OLESTR("T\nU"));
   SetInfo(0, OLESTR("K"), OLESTR("V"));

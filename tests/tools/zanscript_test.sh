@@ -96,6 +96,11 @@ for f in value key; do
   same $f.script $f-before.script "$f file after a refused conversion"
 done
 status 1 "value an ANSI file cannot hold" -- info set ansi.script 0 k "こんにちは"
+# "ï»¿" first in an ANSI file would be the bytes of the UTF-8 mark.
+printf '\xef\xbb\xbf\xc3\xaf\xc2\xbb\xc2\xbftext\r\nsecond' > marklike.script
+rm -f out.script
+status 1 "an ANSI file that would begin like a mark" -- convert --to ansi marklike.script out.script
+[ -e out.script ] && fail "a conversion to a file that reads as UTF-8 wrote it"
 # Failures name the reason the system gave.
 mkdir -p folder
 status 1 "save into a missing folder" -- convert --to utf8 utf8.script nofolder/out.script
