@@ -391,6 +391,15 @@ if [ "$(id -u)" = 0 ] && [ ${#runner[@]} -eq 0 ]; then
     2>err.txt || fail "an edit of a user's own file in a locked folder: $(cat err.txt)"
   rm -f locked/own.script
 fi
+if [ ${#runner[@]} -eq 0 ]; then
+  # A temporary folder that is not there is named as the fault, not the script.
+  cp utf8.script tmpdir.script
+  TMPDIR="$work/none" "$tool" info set tmpdir.script 0 k v 2>err.txt && fail "an edit without a temporary folder saved"
+  grep -q "no copy can be made in the temporary folder: no such folder" err.txt ||
+    fail "a missing temporary folder: $(cat err.txt)"
+  same tmpdir.script utf8.script "an edit without a temporary folder"
+  rm -f tmpdir.script
+fi
 chmod 444 locked/in.script
 via=as_user status 1 "an edit of a read-only file" -- info set locked/in.script 0 k v
 grep -q "in.script: cannot save the script (permission denied); the file is unchanged" err.txt ||

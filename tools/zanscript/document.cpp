@@ -205,16 +205,28 @@ class ScratchFile {
   }
 
   // Makes the file and opens it for writing; false when none could be made.
-  bool Open(zan::UniqueFile* stream) { return WCreateScratchFile(stream->put(), &name_) == 0; }
+  bool Open(zan::UniqueFile* stream) {
+    error_ = WCreateScratchFile(stream->put(), &name_);
+    return error_ == 0;
+  }
   // Makes the file, empty and closed: a save over it keeps its rights.
   bool Create() {
     zan::UniqueFile stream;
-    return Open(&stream) && std::fclose(stream.release()) == 0;
+    if (!Open(&stream)) return false;
+    if (std::fclose(stream.release()) == 0) return true;
+    error_ = errno;
+    return false;
   }
   const WString& Name() const { return name_; }
+  // Why Open or Create failed: the fault is the temporary folder's, not the
+  // script's.
+  std::string Failure() const {
+    return "no copy can be made in the temporary folder: " + (error_ == ENOENT ? "no such folder" : ErrnoReason(error_));
+  }
 
  private:
   WString name_;
+  int error_ = 0;
 };
 
 std::vector<WString> Strings(VARIANT* array) {
@@ -318,7 +330,11 @@ bool Document::SaveCopy(Encoding encoding, std::string* saved, std::string* why)
   HRESULT result = E_FAIL;
   int error = 0;
   SetLastError(ERROR_SUCCESS);
-  if (!copy.Create() || FAILED(result = script_->put_SaveEncoding(encoding)) ||
+  if (!copy.Create()) {
+    *why = copy.Failure();
+    return false;
+  }
+  if (FAILED(result = script_->put_SaveEncoding(encoding)) ||
       FAILED(result = script_.As(&persist)) || FAILED(result = persist->Save(copy.Name().c_str(), FALSE))) {
     *why = ReasonOf(WithCause(result));
     return false;
@@ -430,7 +446,11 @@ bool Document::ReadsBackAsEdited(const WString& path) {
   zan::ComPtr<IPersistFile> persist, reread;
   HRESULT result = E_FAIL;
   SetLastError(ERROR_SUCCESS);
-  if (!copy.Create() || !back.script_ || FAILED(result = script_->put_SaveEncoding(encoding_)) ||
+  if (!copy.Create()) {
+    PrintError(path.c_str(), "cannot check what a save would write (" + copy.Failure() + "); nothing was written");
+    return false;
+  }
+  if (!back.script_ || FAILED(result = script_->put_SaveEncoding(encoding_)) ||
       FAILED(result = script_.As(&persist)) || FAILED(result = persist->Save(copy.Name().c_str(), FALSE)) ||
       FAILED(result = back.script_.As(&reread)) || FAILED(result = reread->Load(copy.Name().c_str(), 0))) {
     PrintError(path.c_str(),
