@@ -60,6 +60,18 @@ WFileKind WGetFileKind(const WCHAR* name) noexcept {
   return S_ISREG(st.st_mode) ? WFileKind::kFile : WFileKind::kOther;
 }
 
+bool WIsSameFile(const WCHAR* first, const WCHAR* second) noexcept {
+  try {
+    std::string a, b;
+    struct stat one, two;
+    return first && second && zanole::Utf8FromWide(first, &a) && zanole::Utf8FromWide(second, &b) &&
+           stat(a.c_str(), &one) == 0 && stat(b.c_str(), &two) == 0 && S_ISREG(one.st_mode) &&
+           one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+  } catch (...) {
+    return false;
+  }
+}
+
 int WCreateScratchFile(FILE** file, WString* name) noexcept {
   if (!file || !name) return ErrnoResult(EINVAL);
   *file = nullptr;

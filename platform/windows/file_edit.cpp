@@ -65,6 +65,16 @@ WFileKind WGetFileKind(const WCHAR* name) noexcept {
   return (st.st_mode & _S_IFMT) == _S_IFREG ? WFileKind::kFile : WFileKind::kOther;
 }
 
+bool WIsSameFile(const WCHAR* first, const WCHAR* second) noexcept {
+  if (!first || !second) return false;
+  try {
+    const WString identity = IdentityOf(first);
+    return !identity.empty() && identity == IdentityOf(second);
+  } catch (...) {
+    return false;
+  }
+}
+
 int WCreateScratchFile(FILE** file, WString* name) noexcept {
   if (!file || !name) return ErrnoResult(EINVAL);
   *file = nullptr;

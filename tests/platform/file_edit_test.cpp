@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -44,6 +45,22 @@ TEST(FileEdit, TellsAFileFromAFolderAndFromNothing) {
   EXPECT_EQ(WFileKind::kFolder, WGetFileKind(folder.WidePath(".").c_str()));
   EXPECT_EQ(WFileKind::kMissing, WGetFileKind(folder.WidePath("none").c_str()));
   EXPECT_EQ(WFileKind::kMissing, WGetFileKind(nullptr));
+}
+
+TEST(FileEdit, TellsOneFileByAnyOfItsNames) {
+  zantest::TempFolder folder;
+  folder.Write("script", "x");
+  folder.Write("other", "x");
+  const WString script = folder.WidePath("script");
+  std::filesystem::create_hard_link(folder.Path("script"), folder.Path("link"));
+  EXPECT_TRUE(WIsSameFile(script.c_str(), script.c_str()));
+  EXPECT_TRUE(WIsSameFile(script.c_str(), folder.WidePath("./script").c_str()));
+  EXPECT_TRUE(WIsSameFile(script.c_str(), folder.WidePath("link").c_str()));
+  EXPECT_FALSE(WIsSameFile(script.c_str(), folder.WidePath("other").c_str()));
+  EXPECT_FALSE(WIsSameFile(script.c_str(), folder.WidePath("none").c_str()));
+  EXPECT_FALSE(WIsSameFile(folder.WidePath("none").c_str(), folder.WidePath("none").c_str()));
+  EXPECT_FALSE(WIsSameFile(folder.WidePath(".").c_str(), folder.WidePath(".").c_str()));
+  EXPECT_FALSE(WIsSameFile(script.c_str(), nullptr));
 }
 
 TEST(FileEdit, ScratchFilesAreNewEachTimeAndGoWhenRemoved) {

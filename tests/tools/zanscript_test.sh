@@ -259,21 +259,25 @@ if [ ${#runner[@]} -eq 0 ] && strace -o /dev/null true 2>/dev/null; then
   [ -n "$modes" ] && [ -z "$(echo "$modes" | tr ' ' '\n' | grep -vx -e 600 -e '')" ] ||
     fail "a check copy's mode: ${modes:-none seen}"
   rm -rf checks private.script
-  # What another program writes while an edit is under way is not saved over.
-  mkdir -p checks && cp utf8.script racing.script
-  TMPDIR="$work/checks" strace -f -o /dev/null -e trace=rename,renameat,renameat2 \
-    -e inject=rename,renameat,renameat2:delay_enter=1000000 "$tool" info set racing.script 1 k v >/dev/null 2>err.txt &
-  for _ in $(seq 10); do
-    [ -n "$(find checks -type f)" ] && break
-    sleep 0.1
+  # What another program writes while an edit is under way is not saved
+  # over, by an edit or a conversion in place, whatever the name it is given.
+  for edit in "info set racing.script 1 k v" "convert --to utf16le racing.script ./racing.script"; do
+    mkdir -p checks && cp utf8.script racing.script
+    # shellcheck disable=SC2086
+    TMPDIR="$work/checks" strace -f -o /dev/null -e trace=rename,renameat,renameat2 \
+      -e inject=rename,renameat,renameat2:delay_enter=1000000 "$tool" $edit >/dev/null 2>err.txt &
+    for _ in $(seq 10); do
+      [ -n "$(find checks -type f)" ] && break
+      sleep 0.1
+    done
+    cp utf16.script racing.script
+    wait $!
+    got=$?
+    [ $got = 1 ] && grep -q "racing.script: it changed since it was read" err.txt ||
+      fail "a file written meanwhile, $edit: exit $got, $(cat err.txt)"
+    same racing.script utf16.script "a file written meanwhile, $edit"
+    rm -rf checks racing.script
   done
-  cp utf16.script racing.script
-  wait $!
-  got=$?
-  [ $got = 1 ] && grep -q "racing.script: it changed since it was read" err.txt ||
-    fail "a file written meanwhile: exit $got, $(cat err.txt)"
-  same racing.script utf16.script "a file written meanwhile"
-  rm -rf checks racing.script
 fi
 # Edits of one file at the same time each keep theirs: each waits for the
 # one before.

@@ -101,8 +101,10 @@ int ConvertCommand(const Component& component, const Request& request) {
   // Standard input has no place to save in: its conversion goes to standard output.
   const WString& out = request.files.back();
   Encoding encoding = request.to;
+  // However the two names are spelt, one file converted in place is an edit.
+  const bool inPlace = in != OLESTR("-") && out != OLESTR("-") && (out == in || WIsSameFile(in.c_str(), out.c_str()));
   Document document;
-  if (out == in && in != OLESTR("-")) document.HoldForEdit(in);
+  if (inPlace) document.HoldForEdit(in);
   if (!document.Load(component, in, FromOf(request)) || !document.SavesAsRead(in, request.normalize)) return kFailed;
   if (encoding == kAnsi) {
     for (LONG i = 0, n = document.Size(); i < n; ++i) {
@@ -115,7 +117,7 @@ int ConvertCommand(const Component& component, const Request& request) {
       }
     }
   }
-  if (out == in && in != OLESTR("-") && !document.Unchanged(in)) return kFailed;
+  if (inPlace && !document.Unchanged(in)) return kFailed;
   return document.Save(out, encoding) ? 0 : kFailed;
 }
 

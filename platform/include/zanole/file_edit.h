@@ -13,6 +13,9 @@
 // wait for a writer, and reading a device may never end.
 enum class WFileKind { kMissing, kFile, kFolder, kOther };
 WFileKind WGetFileKind(const WCHAR* name) noexcept;
+// Whether both names lead to one existing regular file, however they are
+// spelt: "a" and "./a", or two hard links of one file.
+bool WIsSameFile(const WCHAR* first, const WCHAR* second) noexcept;
 
 // Creates a new, empty file under a random name in the temporary folder
 // (TMPDIR, else /tmp; on Windows the user's own), readable by its owner
