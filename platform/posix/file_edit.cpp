@@ -9,32 +9,26 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
 #include <new>
-#include <set>
 #include <string>
-#include <thread>
-#include <tuple>
+#include <utility>
 
+#include "common/thread_holds.h"
 #include "faults.h"
 #include "utf8_text.h"
 #include "zanole/crt_errors.h"
 
 namespace {
 
-// A file held and the thread that holds it.
-using Holder = std::tuple<dev_t, ino_t, std::thread::id>;
-
-// The holds of the process by thread: flock keeps a thread's second hold
-// of a file waiting for its first, forever.
-std::mutex g_holdersLock;
-std::set<Holder> g_holders;
+// A file by its device and inode.
+using Holds = zanole::ThreadHolds<std::pair<dev_t, ino_t>>;
+Holds g_holds;
 
 }  // namespace
 
 struct WEditHold {
   int fd;
-  Holder holder;
+  Holds::Holder holder;
 };
 
 namespace {
@@ -119,13 +113,8 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
         close(fd);
         return FailWithErrno(EINVAL), nullptr;
       }
-      const Holder holder{held.st_dev, held.st_ino, std::this_thread::get_id()};
-      bool mine;
-      {
-        std::lock_guard<std::mutex> lock(g_holdersLock);
-        mine = g_holders.count(holder) != 0;
-      }
-      if (mine) {
+      const Holds::Holder holder = Holds::ByThisThread({held.st_dev, held.st_ino});
+      if (g_holds.Has(holder)) {
         close(fd);
         return SetLastError(ERROR_LOCK_VIOLATION), nullptr;
       }
@@ -140,8 +129,7 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
         WEditHold* hold = new (std::nothrow) WEditHold{fd, holder};
         try {
           if (hold) {
-            std::lock_guard<std::mutex> lock(g_holdersLock);
-            g_holders.insert(holder);
+            g_holds.Add(holder);
             return hold;
           }
         } catch (...) {
@@ -160,10 +148,7 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
 
 void WReleaseHold(WEditHold* hold) noexcept {
   if (!hold) return;
-  {
-    std::lock_guard<std::mutex> lock(g_holdersLock);
-    g_holders.erase(hold->holder);
-  }
+  g_holds.Remove(hold->holder);
   close(hold->fd);
   delete hold;
 }

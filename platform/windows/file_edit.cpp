@@ -11,29 +11,23 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
-#include <mutex>
 #include <new>
-#include <set>
 #include <sys/stat.h>
-#include <utility>
 
+#include "common/thread_holds.h"
 #include "zanole/crt_errors.h"
 
 namespace {
 
-// A file held, by its mutex's name, and the thread that holds it.
-using Holder = std::pair<WString, DWORD>;
-
-// The holds of the process by thread: a mutex lets the thread that owns
-// it take it again, where a second hold of a file is to wait.
-std::mutex g_holdersLock;
-std::set<Holder> g_holders;
+// A file by its mutex's name.
+using Holds = zanole::ThreadHolds<WString>;
+Holds g_holds;
 
 }  // namespace
 
 struct WEditHold {
   HANDLE mutex;
-  Holder holder;
+  Holds::Holder holder;
 };
 
 namespace {
@@ -120,11 +114,8 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
     for (int attempt = 0; attempt < 100; ++attempt) {
       const WString identity = IdentityOf(name);
       if (identity.empty()) return nullptr;
-      Holder holder{identity, GetCurrentThreadId()};
-      {
-        std::lock_guard<std::mutex> lock(g_holdersLock);
-        if (g_holders.count(holder)) return SetLastError(ERROR_LOCK_VIOLATION), nullptr;
-      }
+      const Holds::Holder holder = Holds::ByThisThread(identity);
+      if (g_holds.Has(holder)) return SetLastError(ERROR_LOCK_VIOLATION), nullptr;
       const HANDLE mutex = CreateMutexW(nullptr, FALSE, identity.c_str());
       if (!mutex) return nullptr;
       // An editor that ended without letting go leaves the mutex abandoned,
@@ -140,8 +131,7 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
       const bool same = IdentityOf(name) == identity;
       if (WEditHold* hold = same ? new (std::nothrow) WEditHold{mutex, holder} : nullptr) {
         try {
-          std::lock_guard<std::mutex> lock(g_holdersLock);
-          g_holders.insert(hold->holder);
+          g_holds.Add(hold->holder);
           return hold;
         } catch (...) {
           delete hold;
@@ -159,10 +149,7 @@ WEditHold* WHoldForEdit(const WCHAR* name, bool wait) noexcept {
 
 void WReleaseHold(WEditHold* hold) noexcept {
   if (!hold) return;
-  {
-    std::lock_guard<std::mutex> lock(g_holdersLock);
-    g_holders.erase(hold->holder);
-  }
+  g_holds.Remove(hold->holder);
   ReleaseMutex(hold->mutex);
   CloseHandle(hold->mutex);
   delete hold;
