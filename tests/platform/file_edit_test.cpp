@@ -38,32 +38,36 @@ bool OthersMayHold(const WString& name, DWORD* error = nullptr) {
   return held;
 }
 
-TEST(FileEdit, TellsAFileFromAFolderAndFromNothing) {
-  zantest::TempFolder folder;
-  folder.Write("script", "x");
-  EXPECT_EQ(WFileKind::kFile, WGetFileKind(folder.WidePath("script").c_str()));
-  EXPECT_EQ(WFileKind::kFolder, WGetFileKind(folder.WidePath(".").c_str()));
-  EXPECT_EQ(WFileKind::kMissing, WGetFileKind(folder.WidePath("none").c_str()));
+// A folder holding one script, "old", for each test.
+class FileEdit : public testing::Test {
+ protected:
+  void SetUp() override { folder_.Write("script", "old"); }
+
+  zantest::TempFolder folder_;
+  const WString name_ = folder_.WidePath("script");
+};
+
+TEST_F(FileEdit, TellsAFileFromAFolderAndFromNothing) {
+  EXPECT_EQ(WFileKind::kFile, WGetFileKind(name_.c_str()));
+  EXPECT_EQ(WFileKind::kFolder, WGetFileKind(folder_.WidePath(".").c_str()));
+  EXPECT_EQ(WFileKind::kMissing, WGetFileKind(folder_.WidePath("none").c_str()));
   EXPECT_EQ(WFileKind::kMissing, WGetFileKind(nullptr));
 }
 
-TEST(FileEdit, TellsOneFileByAnyOfItsNames) {
-  zantest::TempFolder folder;
-  folder.Write("script", "x");
-  folder.Write("other", "x");
-  const WString script = folder.WidePath("script");
-  std::filesystem::create_hard_link(folder.Path("script"), folder.Path("link"));
-  EXPECT_TRUE(WIsSameFile(script.c_str(), script.c_str()));
-  EXPECT_TRUE(WIsSameFile(script.c_str(), folder.WidePath("./script").c_str()));
-  EXPECT_TRUE(WIsSameFile(script.c_str(), folder.WidePath("link").c_str()));
-  EXPECT_FALSE(WIsSameFile(script.c_str(), folder.WidePath("other").c_str()));
-  EXPECT_FALSE(WIsSameFile(script.c_str(), folder.WidePath("none").c_str()));
-  EXPECT_FALSE(WIsSameFile(folder.WidePath("none").c_str(), folder.WidePath("none").c_str()));
-  EXPECT_FALSE(WIsSameFile(folder.WidePath(".").c_str(), folder.WidePath(".").c_str()));
-  EXPECT_FALSE(WIsSameFile(script.c_str(), nullptr));
+TEST_F(FileEdit, TellsOneFileByAnyOfItsNames) {
+  folder_.Write("other", "old");
+  std::filesystem::create_hard_link(folder_.Path("script"), folder_.Path("link"));
+  EXPECT_TRUE(WIsSameFile(name_.c_str(), name_.c_str()));
+  EXPECT_TRUE(WIsSameFile(name_.c_str(), folder_.WidePath("./script").c_str()));
+  EXPECT_TRUE(WIsSameFile(name_.c_str(), folder_.WidePath("link").c_str()));
+  EXPECT_FALSE(WIsSameFile(name_.c_str(), folder_.WidePath("other").c_str()));
+  EXPECT_FALSE(WIsSameFile(name_.c_str(), folder_.WidePath("none").c_str()));
+  EXPECT_FALSE(WIsSameFile(folder_.WidePath("none").c_str(), folder_.WidePath("none").c_str()));
+  EXPECT_FALSE(WIsSameFile(folder_.WidePath(".").c_str(), folder_.WidePath(".").c_str()));
+  EXPECT_FALSE(WIsSameFile(name_.c_str(), nullptr));
 }
 
-TEST(FileEdit, ScratchFilesAreNewEachTimeAndGoWhenRemoved) {
+TEST_F(FileEdit, ScratchFilesAreNewEachTimeAndGoWhenRemoved) {
   FILE* first = nullptr;
   FILE* second = nullptr;
   WString firstName, secondName;
@@ -83,79 +87,69 @@ TEST(FileEdit, ScratchFilesAreNewEachTimeAndGoWhenRemoved) {
   EXPECT_EQ(0, WRemoveFile(secondName.c_str()));
 }
 
-TEST(FileEdit, AHoldKeepsOtherHoldsOutUntilItGoes) {
-  zantest::TempFolder folder;
-  folder.Write("script", "old");
-  const WString name = folder.WidePath("script");
-  EXPECT_TRUE(OthersMayHold(name));
-  WEditHold* first = WHoldForEdit(name.c_str(), true);
+TEST_F(FileEdit, AHoldKeepsOtherHoldsOutUntilItGoes) {
+  EXPECT_TRUE(OthersMayHold(name_));
+  WEditHold* first = WHoldForEdit(name_.c_str(), true);
   ASSERT_NE(nullptr, first);
   DWORD error = 0;
-  EXPECT_FALSE(OthersMayHold(name, &error));
+  EXPECT_FALSE(OthersMayHold(name_, &error));
   EXPECT_EQ(static_cast<DWORD>(ERROR_LOCK_VIOLATION), error);
   WReleaseHold(first);
-  EXPECT_TRUE(OthersMayHold(name));
+  EXPECT_TRUE(OthersMayHold(name_));
 }
 
 // Its own hold keeps a thread out as much as another's: a second hold
 // would wait for the first forever (a lock of the file), or be granted
 // (a mutex, which its owner takes again).
-TEST(FileEdit, AThreadThatHoldsAFileCannotHoldItAgain) {
-  zantest::TempFolder folder;
-  folder.Write("script", "old");
-  const WString name = folder.WidePath("script");
-  WEditHold* first = WHoldForEdit(name.c_str(), true);
+TEST_F(FileEdit, AThreadThatHoldsAFileCannotHoldItAgain) {
+  WEditHold* first = WHoldForEdit(name_.c_str(), true);
   ASSERT_NE(nullptr, first);
   for (bool wait : {false, true}) {
     SetLastError(ERROR_SUCCESS);
-    WEditHold* second = WHoldForEdit(name.c_str(), wait);
+    WEditHold* second = WHoldForEdit(name_.c_str(), wait);
     EXPECT_EQ(nullptr, second) << "wait " << wait;
     EXPECT_EQ(static_cast<DWORD>(ERROR_LOCK_VIOLATION), GetLastError()) << "wait " << wait;
     WReleaseHold(second);
   }
-  EXPECT_FALSE(OthersMayHold(name));
+  EXPECT_FALSE(OthersMayHold(name_));
   WReleaseHold(first);
   // Let go, the file is the thread's to hold again.
-  WEditHold* again = WHoldForEdit(name.c_str(), false);
+  WEditHold* again = WHoldForEdit(name_.c_str(), false);
   EXPECT_NE(nullptr, again);
-  EXPECT_FALSE(OthersMayHold(name));
+  EXPECT_FALSE(OthersMayHold(name_));
   WReleaseHold(again);
-  EXPECT_TRUE(OthersMayHold(name));
+  EXPECT_TRUE(OthersMayHold(name_));
 }
 
-TEST(FileEdit, AHeldFileIsStillReadWrittenAndSaved) {
-  zantest::TempFolder folder;
-  folder.Write("script", "old");
-  const WString name = folder.WidePath("script");
-  WEditHold* held = WHoldForEdit(name.c_str(), true);
+TEST_F(FileEdit, AHeldFileIsStillReadWrittenAndSaved) {
+  WEditHold* held = WHoldForEdit(name_.c_str(), true);
   ASSERT_NE(nullptr, held);
-  EXPECT_EQ("old", ReadAll(name));
+  EXPECT_EQ("old", ReadAll(name_));
   // By the name as given too: a relative one takes another way on Windows.
-  for (const WString& saved : {name, WString(OLESTR("zan-held.script"))}) {
-    if (saved != name) {
+  for (const WString& saved : {name_, WString(OLESTR("zan-held.script"))}) {
+    if (saved != name_) {
       FILE* file = nullptr;
       ASSERT_EQ(0, WFOpen(&file, saved.c_str(), OLESTR("wb")));
       std::fclose(file);
     }
-    WEditHold* hold = saved == name ? nullptr : WHoldForEdit(saved.c_str(), true);
+    WEditHold* hold = saved == name_ ? nullptr : WHoldForEdit(saved.c_str(), true);
     WFileSave* save = WBeginSave(saved.c_str());
     ASSERT_NE(nullptr, save) << GetLastError();
     std::fputs("new", WSaveStream(save));
     EXPECT_TRUE(WCommitSave(save)) << GetLastError();
     EXPECT_EQ("new", ReadAll(saved));
     WReleaseHold(hold);
-    if (saved != name) WRemoveFile(saved.c_str());
+    if (saved != name_) WRemoveFile(saved.c_str());
   }
   // The save put a new file in the name's place, which the old hold does
   // not cover: the next editor holds it and reads what was saved.
-  EXPECT_TRUE(OthersMayHold(name));
+  EXPECT_TRUE(OthersMayHold(name_));
   WReleaseHold(held);
 }
 
-TEST(FileEdit, OnlyAFileThatIsThereIsHeld) {
-  zantest::TempFolder folder;
-  EXPECT_EQ(nullptr, WHoldForEdit(folder.WidePath("none").c_str(), false));
-  EXPECT_EQ(nullptr, WHoldForEdit(folder.WidePath(".").c_str(), false));
+TEST_F(FileEdit, OnlyAFileThatIsThereIsHeld) {
+  EXPECT_EQ(nullptr, WHoldForEdit(folder_.WidePath("none").c_str(), false));
+  EXPECT_EQ(nullptr, WHoldForEdit(folder_.WidePath(".").c_str(), false));
   EXPECT_EQ(nullptr, WHoldForEdit(nullptr, false));
   WReleaseHold(nullptr);
 }
